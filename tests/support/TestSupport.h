@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace vistrel::test {
+
+// A private HOME with the XDG folders inside it, restored when the object goes.
+// Tests never touch the real home folder.
+class TempHome
+{
+public:
+    TempHome();
+    ~TempHome();
+    TempHome(const TempHome &) = delete;
+    TempHome &operator=(const TempHome &) = delete;
+
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &relative) const { return m_dir.filePath(relative); }
+
+private:
+    QTemporaryDir m_dir;
+    struct Saved;
+    std::unique_ptr<Saved> m_saved;
+};
+
+QByteArray readAll(const QString &path);
+void writeAll(const QString &path, const QByteArray &bytes);
+
+} // namespace vistrel::test
