@@ -1,0 +1,56 @@
+#include "platform/DisplayWriter.h"
+
+namespace vistrel::platform {
+
+DisplayWriter::DisplayWriter(QObject *parent) : QObject(parent) {}
+
+void DisplayWriter::appendRaw(const QString &line, int removed)
+{
+    m_lines.append(line);
+    emit lineAdded(line, removed);
+}
+
+void DisplayWriter::write(const QString &line)
+{
+    int removed = 0;
+    while (m_lines.size() > kMaxLinesBeforeAdd) {
+        m_lines.removeFirst();
+        ++removed;
+    }
+    appendRaw(line, removed);
+
+    if (!m_logOpen)
+        return;
+    const QByteArray bytes = line.toUtf8() + "\r\n";
+    const bool ok = m_log.isOpen() && m_log.write(bytes) == bytes.size() && m_log.flush();
+    if (!ok) {
+        // The log stays marked open: the next line tries again.
+        const QString reason = m_log.errorString().isEmpty() ? QStringLiteral("write failed")
+                                                             : m_log.errorString();
+        appendRaw(QStringLiteral("*** Exception EInOutError: %1 writing to log file ***").arg(reason), 0);
+        m_log.unsetError();
+    }
+}
+
+void DisplayWriter::clear()
+{
+    m_lines.clear();
+    emit cleared();
+}
+
+bool DisplayWriter::openLog(const QString &path)
+{
+    closeLog();
+    m_log.setFileName(path);
+    m_logOpen = m_log.open(QIODevice::WriteOnly | QIODevice::Append);
+    return m_logOpen;
+}
+
+void DisplayWriter::closeLog()
+{
+    if (m_log.isOpen())
+        m_log.close();
+    m_logOpen = false;
+}
+
+} // namespace vistrel::platform

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace vistrel::platform {
+
+// One way for every message box of the program. With a person at the screen it
+// is a modal box; headless, the text goes to the server display and standard
+// error and the program goes on.
+class MessagePresenter
+{
+public:
+    enum class Kind { Information, Warning, Error };
+    virtual ~MessagePresenter() = default;
+    virtual void show(Kind kind, const QString &text, const QString &title = QString()) = 0;
+
+    void information(const QString &text) { show(Kind::Information, text); }
+    void warning(const QString &text) { show(Kind::Warning, text); }
+    void error(const QString &text) { show(Kind::Error, text); }
+};
+
+// Modal QMessageBox when a display is there, otherwise the headless path.
+class QtMessagePresenter : public MessagePresenter
+{
+public:
+    using LineSink = std::function<void(const QString &)>;
+    explicit QtMessagePresenter(LineSink displaySink = {});
+    void show(Kind kind, const QString &text, const QString &title = QString()) override;
+    void setDisplaySink(LineSink sink) { m_display = std::move(sink); }
+    static bool interactive();
+
+private:
+    LineSink m_display;
+};
+
+// Keeps what would have been shown, for tests.
+class RecordingPresenter : public MessagePresenter
+{
+public:
+    struct Shown
+    {
+        Kind kind;
+        QString text;
+        QString title;
+    };
+    QList<Shown> shown;
+    void show(Kind kind, const QString &text, const QString &title = QString()) override
+    {
+        shown.append({kind, text, title});
+    }
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const auto &s : shown)
+            out << s.text;
+        return out;
+    }
+};
+
+} // namespace vistrel::platform
