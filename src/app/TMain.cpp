@@ -1,6 +1,7 @@
 #include "app/TMain.h"
 
 #include "app/LampWidget.h"
+#include "app/TrayStatus.h"
 #include "platform/Autostart.h"
 #include "platform/AtomicFile.h"
 #include "platform/JpegCodec.h"
@@ -89,14 +90,15 @@ TMain::TMain(const platform::ProgramPaths &paths, std::unique_ptr<platform::Mess
 
     buildControls();
 
-    // Flags start cleared; the folder monitor and the working lists belong to the
-    // refresh and scheduling code that is attached after construction.
+    // Flags start cleared; the working lists belong to the refresh code that is
+    // attached after construction.
     m_flags.shutdownRequested = false;
     m_flags.writingShortcut = false;
 
     setFixedSize(kClientWidth, kClientHeight);
     QDir().mkpath(m_paths.dataFolder);
     ensureBackgroundPicture();
+    setUpDesktop();
 
     connect(&m_display, &platform::DisplayWriter::lineAdded, this, [this](const QString &line, int removed) {
         QTextDocument *doc = DisplayMemo->document();
@@ -298,6 +300,7 @@ void TMain::FormShow()
     m_display.clear();
     writeStartupBanner();
     emit firstShown();
+    ClaimStartPage();
     if (cb_startup->isChecked())
         QCoreApplication::postEvent(this, new QEvent(kRefreshMessage));
 }
@@ -375,7 +378,7 @@ void TMain::SaveSettingsClick()
 
 void TMain::CloseConfigurationClick()
 {
-    hide();
+    minimiseApplication();
 }
 
 void TMain::ShutdownClick()
@@ -409,7 +412,7 @@ void TMain::closeEvent(QCloseEvent *event)
     SaveSettings();
     if (!ending) {
         event->ignore();
-        hide();
+        minimiseApplication();
         return;
     }
     finishProgram();
@@ -473,7 +476,11 @@ void TMain::setProgressPosition(int position) { ProgressBar1->setValue(position)
 int TMain::progressPosition() const { return ProgressBar1->value(); }
 void TMain::setLamp(platform::Lamp lamp) { Shape1->setLamp(lamp); }
 platform::Lamp TMain::lamp() const { return Shape1->lamp(); }
-void TMain::setBusy(bool busy) { m_busy = busy; }
+void TMain::setBusy(bool busy)
+{
+    m_busy = busy;
+    m_tray->setBusy(busy);
+}
 void TMain::setRefreshControlsEnabled(bool enabled)
 {
     Button2->setEnabled(enabled);
@@ -482,6 +489,6 @@ void TMain::setRefreshControlsEnabled(bool enabled)
     else
         Timer1->stop();
 }
-void TMain::showStatusNow() {}
+void TMain::showStatusNow() { m_tray->showStatusNow(); }
 
 } // namespace vistrel::app
