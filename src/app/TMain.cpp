@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
@@ -39,6 +40,7 @@ namespace {
 
 constexpr int kTimerInterval = 30000;
 constexpr int kCancelPollMs = 100;
+constexpr int kCancelWaitSlackSeconds = 5;
 
 QCheckBox *checkBox(QWidget *parent, const char *name, const QString &caption, const QString &hint = QString())
 {
@@ -363,7 +365,10 @@ void TMain::CancelRefresh()
     m_flags.cancelRequested = true;
     if (Shape1->lamp() == platform::Lamp::Red)
         setLamp(platform::Lamp::Yellow);
-    while (m_flags.captureInProgress) {
+    // The watchdog ends every fetch within twice the site timeout. A flag still
+    // set after that can only be waiting for a frame below this one to return.
+    const QDeadlineTimer deadline(std::chrono::seconds(2 * fetchTimeout() + kCancelWaitSlackSeconds));
+    while (m_flags.captureInProgress && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, kCancelPollMs);
         QThread::msleep(kCancelPollMs);
     }

@@ -133,12 +133,16 @@ void TrayStatus::deliver(QSystemTrayIcon *icon, const QString &text)
         m_trayWasAvailable = available;
         applyVisibility(available);
     }
+    // A carriage return after a line feed shows here as a blank at the start of
+    // the next line; the lines read as intended without it.
+    QString shown = text;
+    shown.remove(QLatin1Char('\r'));
     if (!available) {
         if (m_hints)
-            m_hints(text);
+            m_hints(shown);
         return;
     }
-    const Balloon balloon = makeBalloon(text);
+    const Balloon balloon = makeBalloon(shown);
     // A new message replaces any balloon still shown.
     icon->showMessage(balloon.title, balloon.text, QSystemTrayIcon::Information, kBalloonTimeoutMs);
     emit balloonShown(balloon.title, balloon.text);

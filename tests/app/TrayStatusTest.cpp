@@ -98,7 +98,9 @@ TEST(Tray, StatusGoesToTheWindowsHintsWithoutATrayAndToABalloonWithOne)
     TrayStatus &tray = m.tray();
     tray.setTrayAvailability([] { return false; });
     m.showStatusNow();
-    const QString still = "Auto Refresh will restart in 105 minutes" + kMenuLine;
+    // Shown without the carriage returns, which would indent the lines here.
+    const QString menuLine = QString(kMenuLine).remove('\r');
+    const QString still = "Auto Refresh will restart in 105 minutes" + menuLine;
     EXPECT_EQ(m.ProgressBar1->toolTip(), still);
     EXPECT_EQ(m.SettingsGroup->toolTip(), still);
     EXPECT_EQ(m.Label1->toolTip(), still);
@@ -110,7 +112,7 @@ TEST(Tray, StatusGoesToTheWindowsHintsWithoutATrayAndToABalloonWithOne)
     EXPECT_EQ(m.Label1->toolTip(), "Vistrel is starting to fetch 7 web sites.");
     m.CancelRefresh();
     m.showStatusNow();
-    EXPECT_EQ(m.Label1->toolTip(), "Vistrel is attempting to stop fetching web sites" + kMenuLine)
+    EXPECT_EQ(m.Label1->toolTip(), "Vistrel is attempting to stop fetching web sites" + menuLine)
         << "a cancel changes the busy text at once";
 
     tray.setTrayAvailability([] { return true; });
@@ -118,5 +120,5 @@ TEST(Tray, StatusGoesToTheWindowsHintsWithoutATrayAndToABalloonWithOne)
     m.showStatusNow();
     ASSERT_EQ(balloons.size(), 1);
     EXPECT_EQ(balloons.first().at(0).toString(), "Vistrel Status");
-    EXPECT_EQ(balloons.first().at(1).toString(), "Vistrel is attempting to stop fetching web sites" + kMenuLine);
+    EXPECT_EQ(balloons.first().at(1).toString(), "Vistrel is attempting to stop fetching web sites" + menuLine);
 }
