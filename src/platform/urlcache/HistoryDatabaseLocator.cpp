@@ -18,8 +18,10 @@ void addDatabase(std::vector<HistoryDatabase> &databases, HistoryFormat format, 
                  const QString &file)
 {
     const QString path = QDir(profile).filePath(file);
+    // A profile reached twice (listed twice, or through a link) must not count its visits twice.
+    const QString real = QFileInfo(path).canonicalFilePath();
     for (const HistoryDatabase &known : databases) {
-        if (known.path == path)
+        if (known.path == path || (!real.isEmpty() && QFileInfo(known.path).canonicalFilePath() == real))
             return;
     }
     databases.push_back({format, path, profile});

@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,10 @@ TEST(HistoryDatabaseLocator, FirefoxThenChromiumThenChromeProfiles)
 {
     TempHome home;
     writeAll(home.file(".mozilla/firefox/profiles.ini"), "[Profile0]\nIsRelative=1\nPath=a.default\n");
-    writeAll(home.file(".config/mozilla/firefox/profiles.ini"), "[Profile0]\nIsRelative=1\nPath=b.default\n");
+    writeAll(home.file(".config/mozilla/firefox/profiles.ini"),
+             "[Profile0]\nIsRelative=1\nPath=b.default\n[Profile1]\nIsRelative=1\nPath=linked\n");
+    writeAll(home.file(".mozilla/firefox/a.default/places.sqlite"), "");
+    QFile::link(home.file(".mozilla/firefox/a.default"), home.file(".config/mozilla/firefox/linked"));
     for (const char *folder : {"chromium/Default", "chromium/Profile 2", "chromium/ShaderCache",
                                "google-chrome/Guest Profile", "google-chrome/Crashpad"})
         QDir().mkpath(home.file(".config/") + folder);

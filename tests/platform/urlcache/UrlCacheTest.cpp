@@ -1,5 +1,4 @@
 #include "platform/urlcache/UrlCacheFixture.h"
-#include "platform/urlcache/UrlFragment.h"
 
 #include <QTimeZone>
 
@@ -175,14 +174,6 @@ TEST_F(UrlCacheLookup, ExactBytesOrWithoutTheFragment)
     EXPECT_EQ(cache.visitCount("http://example.com/doc#part"), 0u);
     EXPECT_EQ(cache.visitCount("http://absent.test/"), 0u);
     EXPECT_FALSE(cache.findWithoutFragment("http://absent.test/#x"));
-}
-
-TEST(UrlFragment, StripsFromTheFirstHash)
-{
-    EXPECT_EQ(stripUrlFragment("http://a/b#c#d"), "http://a/b");
-    EXPECT_EQ(stripUrlFragment("http://a/b"), "http://a/b");
-    EXPECT_EQ(stripUrlFragment("#only"), "");
-    EXPECT_EQ(stripUrlFragment(""), "");
 }
 
 using UrlCacheWalk = UrlCacheFixture;
