@@ -29,19 +29,22 @@ void DiagnosticMemo::save()
 {
     if (!m_path.isEmpty()) {
         QFile file(m_path);
-        const bool whole = m_rewrite;
-        const QIODevice::OpenMode mode =
-            QIODevice::WriteOnly | (whole ? QIODevice::Truncate : QIODevice::Append);
-        if (file.open(mode)) {
+        if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            // Whole when the file no longer ends where the last save left it
+            // (cleared memo, failed write, or someone else changed the file).
+            const bool whole = m_rewrite || file.size() != m_savedBytes;
             QByteArray bytes;
             for (qsizetype i = whole ? 0 : m_saved; i < m_lines.size(); ++i)
                 bytes += m_lines.at(i).toUtf8() + "\r\n";
-            if (file.write(bytes) == bytes.size()) {
+            if ((!whole || file.resize(0)) && file.write(bytes) == bytes.size() && file.flush()) {
                 m_saved = m_lines.size();
+                m_savedBytes = file.size();
                 m_rewrite = false;
             } else {
                 m_rewrite = true;
             }
+        } else {
+            m_rewrite = true;
         }
     }
     QCoreApplication::processEvents();

@@ -28,6 +28,7 @@ private:
     QString m_path;
     QStringList m_lines;
     qsizetype m_saved = 0;   // lines already in the file
+    qint64 m_savedBytes = 0; // the file's size after the last save
     bool m_rewrite = true;   // the file no longer matches a prefix of the memo
 };
 
