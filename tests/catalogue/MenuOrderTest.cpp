@@ -1,4 +1,5 @@
 #include "catalogue/MenuOrder.h"
+#include "catalogue/MenuOrderRecords.h"
 #include "platform/RegistryFile.h"
 #include "support/TestSupport.h"
 
@@ -11,29 +12,15 @@ using namespace vistrel::catalogue;
 
 namespace {
 
-// One item record as the browser stores it: length, order byte, attributes, name.
 std::string record(const std::string &name, int order, unsigned char attribute = 0x20, std::size_t padding = 4,
                    int lengthHigh = 0)
 {
-    std::string r(menu_order::kNameOffset, '\0');
-    r += name;
-    r += '\0';
-    r += std::string(padding, 'p');
-    const std::size_t length = r.size();
-    r[0] = static_cast<char>(length & 0xFF);
-    r[1] = static_cast<char>(length >> 8);
-    r[2] = static_cast<char>(lengthHigh);
-    r[menu_order::kOrderOffset] = static_cast<char>(order);
-    r[menu_order::kAttributeOffset] = static_cast<char>(attribute);
-    return r;
+    return test::menuOrderRecord(name, order, attribute, padding, lengthHigh);
 }
 
 std::string value(std::initializer_list<std::string> records)
 {
-    std::string v(menu_order::kHeaderSize, 'H');
-    for (const auto &r : records)
-        v += r;
-    return v;
+    return test::menuOrderValue(records);
 }
 
 QByteArray bytes(const std::string &s)
