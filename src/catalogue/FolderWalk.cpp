@@ -18,7 +18,10 @@ namespace {
 class Walker
 {
 public:
-    Walker(std::string_view mask, const WalkVisitor &visitor) : m_mask(mask), m_visitor(visitor) {}
+    Walker(std::string_view mask, const WalkVisitor &visitor, bool namesOnly)
+        : m_mask(mask), m_visitor(visitor), m_namesOnly(namesOnly)
+    {
+    }
 
     WalkResult walk(const std::string &folder)
     {
@@ -30,36 +33,60 @@ public:
         if (!m_seen.insert({self.st_dev, self.st_ino}).second)
             return WalkResult::Completed; // reached again through a link: no loops, no duplicates
 
-        // Read the names first and close the folder, so deep trees do not hold
-        // one descriptor per level.
-        std::vector<std::string> names;
-        if (DIR *dir = ::opendir(folder.c_str())) {
-            while (const dirent *entry = ::readdir(dir)) {
-                const std::string_view name(entry->d_name);
-                if (name != "." && name != "..")
-                    names.emplace_back(name);
-            }
-            ::closedir(dir);
-        } else {
+        DIR *dir = ::opendir(folder.c_str());
+        if (!dir)
             return WalkResult::Completed;
+        // The names are read first, so a file renamed by a visitor (the editor runs
+        // during a capture) is not met again under its new name.
+        std::vector<std::pair<std::string, unsigned char>> names;
+        while (const dirent *entry = ::readdir(dir)) {
+            const std::string_view name(entry->d_name);
+            if (name != "." && name != "..")
+                names.emplace_back(name, entry->d_type);
         }
 
-        std::vector<const std::string *> subfolders;
-        for (const std::string &name : names) {
-            struct stat info;
-            if (::stat((folder + name).c_str(), &info) != 0)
-                continue; // vanished, or a dangling link
-            if (S_ISDIR(info.st_mode)) {
-                subfolders.push_back(&name);
+        // Subfolders are walked after this folder is closed, so deep trees do
+        // not hold one descriptor per level.
+        std::vector<std::string> subfolders;
+        const int fd = ::dirfd(dir);
+        WalkResult result = WalkResult::Completed;
+        for (auto &[name, type] : names) {
+            if (type == DT_DIR) {
+                subfolders.push_back(std::move(name));
                 continue;
             }
-            if (!S_ISREG(info.st_mode) || !platform::matchesWildcard(name, m_mask))
+            // Only names that may be wanted are looked at more closely; a link
+            // may stand for a folder.
+            const bool wanted = platform::matchesWildcard(name, m_mask);
+            if (!wanted && type != DT_LNK && type != DT_UNKNOWN)
                 continue;
-            if (m_visitor(folder, DirectoryEntry{name, static_cast<std::int64_t>(info.st_mtime)}) == WalkAnswer::Stop)
-                return WalkResult::Stopped;
+            if (wanted && type == DT_REG && m_namesOnly) {
+                if (m_visitor(folder, DirectoryEntry{name, 0}) == WalkAnswer::Stop) {
+                    result = WalkResult::Stopped;
+                    break;
+                }
+                continue;
+            }
+            struct stat info;
+            if (::fstatat(fd, name.c_str(), &info, 0) != 0)
+                continue; // vanished, or a dangling link
+            if (S_ISDIR(info.st_mode)) {
+                subfolders.push_back(std::move(name));
+                continue;
+            }
+            if (!wanted || !S_ISREG(info.st_mode))
+                continue;
+            if (m_visitor(folder, DirectoryEntry{name, static_cast<std::int64_t>(info.st_mtime)}) == WalkAnswer::Stop) {
+                result = WalkResult::Stopped;
+                break;
+            }
         }
-        for (const std::string *name : subfolders) {
-            if (walk(folder + *name + "/") == WalkResult::Stopped)
+        ::closedir(dir);
+        if (result == WalkResult::Stopped)
+            return result;
+
+        for (const std::string &name : subfolders) {
+            if (walk(folder + name + "/") == WalkResult::Stopped)
                 return WalkResult::Stopped;
         }
         return WalkResult::Completed;
@@ -68,18 +95,33 @@ public:
 private:
     std::string_view m_mask;
     const WalkVisitor &m_visitor;
+    bool m_namesOnly;
     std::set<std::pair<dev_t, ino_t>> m_seen;
 };
 
 } // namespace
 
-WalkResult walkFolder(std::string folder, std::string_view mask, const WalkVisitor &visitor)
+namespace {
+
+WalkResult walkFrom(std::string folder, std::string_view mask, const WalkVisitor &visitor, bool namesOnly)
 {
     if (folder.empty())
         folder = "./";
     if (folder.back() != '/')
         folder += '/';
-    return Walker(mask, visitor).walk(folder);
+    return Walker(mask, visitor, namesOnly).walk(folder);
+}
+
+} // namespace
+
+WalkResult walkFolder(std::string folder, std::string_view mask, const WalkVisitor &visitor)
+{
+    return walkFrom(std::move(folder), mask, visitor, false);
+}
+
+WalkResult walkFolderNames(std::string folder, std::string_view mask, const WalkVisitor &visitor)
+{
+    return walkFrom(std::move(folder), mask, visitor, true);
 }
 
 WalkVisitor countingVisitor(int &total)

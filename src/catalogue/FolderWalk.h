@@ -30,6 +30,10 @@ using WalkVisitor = std::function<WalkAnswer(const std::string &folder, const Di
 // Pending events are processed at every folder.
 WalkResult walkFolder(std::string folder, std::string_view mask, const WalkVisitor &visitor);
 
+// The same walk for visitors that need only the names (lastWrite stays 0): files
+// the folder listing already shows as regular are not looked at further.
+WalkResult walkFolderNames(std::string folder, std::string_view mask, const WalkVisitor &visitor);
+
 // A visitor that only counts, and always continues.
 WalkVisitor countingVisitor(int &total);
 

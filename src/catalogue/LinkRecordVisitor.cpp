@@ -3,12 +3,11 @@
 #include "catalogue/CaptureCall.h"
 #include "catalogue/ListingFormat.h"
 #include "catalogue/RefreshState.h"
+#include "catalogue/WorkingSet.h"
 #include "platform/ProgramContext.h"
 #include "platform/Trace.h"
 
 #include <QString>
-
-#include <malloc.h>
 
 namespace vistrel::catalogue {
 
@@ -38,7 +37,8 @@ LinkRecordVisitor::LinkRecordVisitor(platform::ProgramContext &context, RefreshS
       m_state(state),
       m_capture(capture),
       m_root(std::move(root)),
-      m_mode(sortModeFromIndex(context.settings.sortBy()))
+      m_mode(sortModeFromIndex(context.settings.sortBy())),
+      m_menuOrders(context.registry)
 {
     if (m_root.empty() || m_root.back() != '/')
         m_root += '/';
@@ -77,7 +77,7 @@ void LinkRecordVisitor::openFolder(const std::string &folder)
     const std::string relative = relativePath(folder);
     m_state.listing.addLine(listing::folderStartLine(relative));
     m_state.openFolder = folder;
-    m_state.menuOrder = loadMenuOrderTable(m_context.registry, relative);
+    m_state.menuOrder = m_menuOrders.load(relative);
 }
 
 WalkAnswer LinkRecordVisitor::visit(const std::string &folder, const DirectoryEntry &entry)
@@ -134,8 +134,7 @@ void LinkRecordVisitor::record(const std::string &folder, const DirectoryEntry &
     // Parked as a copy of its own size, so the buffer holds no growth slack.
     m_state.folderLinks.add(m_keys.key(entry, m_mode, m_state.menuOrder), std::string(link));
     link.clear();
-    // Keep the resident memory of a long refresh small.
-    ::malloc_trim(0);
+    trimWorkingSet();
 }
 
 } // namespace vistrel::catalogue

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/FolderWalk.h"
+#include "catalogue/MenuOrder.h"
 #include "catalogue/SortKeys.h"
 
 #include <string>
@@ -50,6 +51,7 @@ private:
     std::string m_root; // with a trailing "/"
     SortMode m_mode;
     SortKeyMaker m_keys;
+    MenuOrderReader m_menuOrders;
 };
 
 // The file name without its last extension ("a.b.url" -> "a.b").

@@ -162,7 +162,7 @@ void RefreshDriver::runFavouritesPass()
 
     const std::string root = QFile::encodeName(c.paths.favoritesFolder).toStdString();
     flags.fetchTotal = 0;
-    walkFolder(root, kUrlMask, countingVisitor(flags.fetchTotal));
+    walkFolderNames(root, kUrlMask, countingVisitor(flags.fetchTotal));
     c.status.setStatus(QStringLiteral("Found %1 web favourites.").arg(flags.fetchTotal));
 
     const QDateTime now = QDateTime::currentDateTime();

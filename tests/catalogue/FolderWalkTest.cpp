@@ -99,6 +99,8 @@ TEST(FolderWalk, StopEndsTheWholeWalk)
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(walkFolder(tree.root, "*.url", countingVisitor(calls)), WalkResult::Completed);
     EXPECT_EQ(calls, 3 + 8);
+    EXPECT_EQ(walkFolderNames(tree.root, "*.url", countingVisitor(calls)), WalkResult::Completed);
+    EXPECT_EQ(calls, 3 + 8 + 8);
 }
 
 TEST(FolderWalk, SurvivesLinksLoopsOddNamesAndVanishingFiles)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 using namespace vistrel;
 
 TEST(DiagnosticMemo, FilesLogHoldsExactlyTheMemoAfterEverySave)
@@ -23,9 +25,16 @@ TEST(DiagnosticMemo, FilesLogHoldsExactlyTheMemoAfterEverySave)
     memo.save();
     EXPECT_EQ(test::readAll(path), QByteArray("one\r\ntwo\r\ncaf\xc3\xa9\r\nthree\r\n"));
 
+    // Replaced by another file: the new one gets the whole memo.
+    QFile::remove(path);
+    test::writeAll(path, "");
+    memo.add("four");
+    memo.save();
+    EXPECT_EQ(test::readAll(path), QByteArray("one\r\ntwo\r\ncaf\xc3\xa9\r\nthree\r\nfour\r\n"));
+
     // Cleared: the file keeps the old lines until the next save replaces them.
     memo.clear();
-    EXPECT_EQ(test::readAll(path), QByteArray("one\r\ntwo\r\ncaf\xc3\xa9\r\nthree\r\n"));
+    EXPECT_EQ(test::readAll(path), QByteArray("one\r\ntwo\r\ncaf\xc3\xa9\r\nthree\r\nfour\r\n"));
     memo.add("fresh");
     memo.save();
     EXPECT_EQ(test::readAll(path), QByteArray("fresh\r\n"));
