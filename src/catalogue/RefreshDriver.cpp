@@ -60,6 +60,11 @@ RefreshDriver::RefreshDriver(platform::ProgramContext &context)
 {
 }
 
+void RefreshDriver::captureCall(const QString &path, const QString &name, bool isHistory)
+{
+    m_capture(QFile::encodeName(path).toStdString(), QFile::encodeName(name).toStdString(), isHistory);
+}
+
 std::string RefreshDriver::generationPattern(int generation)
 {
     char number[16];

@@ -40,11 +40,14 @@ public:
     // The refresh command. Never throws; a request while a refresh runs is ignored.
     void Button2Click();
 
-    // The favourites pass; throws only what the page generation throws.
+    // The favourites pass; throws what the page generation throws, and when
+    // "listings.xml" cannot be saved.
     void favouritesPass();
 
-    // The capture call, for the history pass as for the walk.
+    // The capture call, for the history pass as for the walk. Path and name as
+    // the file system has them (bytes), or as text.
     void captureCall(std::string_view path, std::string_view name, bool isHistory) { m_capture(path, name, isHistory); }
+    void captureCall(const QString &path, const QString &name, bool isHistory);
     RefreshState &state() { return m_state; }
 
     // The name pattern of one generation's page images ("%4d", hex-encoded, "*.BMP").
