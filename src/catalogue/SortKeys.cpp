@@ -39,8 +39,8 @@ std::int64_t dateKey(std::int64_t lastWrite)
     if (!::localtime_r(&time, &local))
         return 0;
     // timegm reads the broken-down local time as if it were UTC: seconds since
-    // 1970 of the local wall-clock time. The second is cut to an even one, as a
-    // DOS date-time holds it.
+    // 1970 of the local wall-clock time. The second is cut to an even one: file
+    // times are compared at two-second resolution.
     local.tm_sec &= ~1;
     const std::int64_t wall = static_cast<std::int64_t>(::timegm(&local));
     const std::int64_t sinceEpoch = wall + kDaysTo1970 * kSecondsPerDay;
