@@ -1,6 +1,7 @@
 #include "app/TMain.h"
 
 #include "app/LampWidget.h"
+#include "catalogue/RefreshDriver.h"
 #include "app/TrayStatus.h"
 #include "platform/Autostart.h"
 #include "platform/AtomicFile.h"
@@ -91,6 +92,7 @@ TMain::TMain(const platform::ProgramPaths &paths, std::unique_ptr<platform::Mess
         qt->setDisplaySink([this](const QString &line) { m_display.write(line); });
 
     buildControls();
+    wireSubsystems();
 
     // Flags start cleared; the working lists belong to the refresh code that is
     // attached after construction.
@@ -353,9 +355,9 @@ void TMain::closeServerLog()
 void TMain::Button2Click()
 {
     // A refresh never nests inside another.
-    if (m_flags.refreshRunning)
+    if (m_flags.refreshRunning || m_inRefreshCommand)
         return;
-    m_flags.refreshRunning = true;
+    m_inRefreshCommand = true;
     if (m_refreshCommand) {
         try {
             m_refreshCommand();
@@ -363,7 +365,7 @@ void TMain::Button2Click()
             // The refresh absorbs its own errors; nothing escapes an event handler.
         }
     }
-    m_flags.refreshRunning = false;
+    m_inRefreshCommand = false;
     if (m_closeAfterRefresh) {
         m_closeAfterRefresh = false;
         QTimer::singleShot(0, this, &QWidget::close);
@@ -412,7 +414,7 @@ void TMain::ShowMainWindow()
 void TMain::closeEvent(QCloseEvent *event)
 {
     const bool ending = !cb_autostart->isChecked() || m_flags.shutdownRequested;
-    if (ending && m_flags.refreshRunning) {
+    if (ending && (m_flags.refreshRunning || m_inRefreshCommand)) {
         // A close that arrives while a refresh pumps events must not pull anything
         // from under it: cancel, and close again once the refresh has returned.
         m_flags.cancelRequested = true;

@@ -35,6 +35,10 @@ namespace vistrel::platform {
 class FolderMonitor;
 }
 
+namespace vistrel::catalogue {
+class RefreshDriver;
+}
+
 namespace vistrel::app {
 
 class LampWidget;
@@ -153,6 +157,8 @@ protected:
 
 private:
     void buildControls();
+    // Connects the subsystems (refresh, capture, pages, web server) to the window.
+    void wireSubsystems();
     QWidget *buildMainSetupPage();
     QWidget *buildWebServerPage();
     void writeStartupBanner();
@@ -175,8 +181,10 @@ private:
 
     TrayStatus *m_tray = nullptr;
     std::function<void()> m_refreshCommand;
+    std::unique_ptr<catalogue::RefreshDriver> m_refresh;
     QString m_startedPort = QStringLiteral("80");
     bool m_closeAfterRefresh = false;
+    bool m_inRefreshCommand = false; // the refresh driver keeps MainFlags::refreshRunning itself
     bool m_ending = false;
     bool m_busy = false;
 
