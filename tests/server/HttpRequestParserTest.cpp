@@ -183,6 +183,10 @@ TEST(HttpRequestParser, RefusesOversizedAndUntrustworthyRequests)
         lines += "X-N: " + QByteArray::number(i) + "\r\n";
     EXPECT_EQ(parse(lines + "\r\n").status, Status::HeaderComplete);
     EXPECT_EQ(parse(lines + "X-Last: 1\r\n\r\n").failure, 431);
+    // Lines each within the limit, but too many bytes together.
+    const QByteArray wide = "X-Wide: " + QByteArray(8000, 'w') + "\r\n";
+    EXPECT_EQ(parse("GET / HTTP/1.1\r\n" + wide.repeated(int(limits::kMaxHeaderBytes / 8000) + 1) + "\r\n").failure,
+              431);
 
     EXPECT_EQ(parse("POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n").failure, 400);
     EXPECT_EQ(parse("POST / HTTP/1.1\r\nContent-Length: 12abc\r\n\r\n").failure, 400);

@@ -11,6 +11,8 @@ inline constexpr qsizetype kMaxHeaderLine = 8 * 1024;
 // Header lines of one request, and empty lines tolerated before a request line.
 inline constexpr int kMaxHeaderLines = 100;
 inline constexpr int kMaxLeadingEmptyLines = 100;
+// All header lines of one request together.
+inline constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
 // Largest Content-Length accepted, whatever the method.
 inline constexpr qint64 kMaxPostedBody = 1024 * 1024;
 // Most byte ranges answered in one request; more is answered with 416.

@@ -61,6 +61,8 @@ void HttpRequestParser::reset()
 
 void HttpRequestParser::fail(int status, const char *reason)
 {
+    if (m_state == State::RequestLine)
+        m_request.clear(); // the answer must not borrow the previous request's version
     m_state = State::Failed;
     m_failureStatus = status;
     m_failureReason = reason;
@@ -122,6 +124,7 @@ void HttpRequestParser::takeLine(QByteArrayView line)
             return;
         }
         m_request.clear();
+        m_headerBytes = 0;
         parseRequestLine(line, m_request);
         m_state = State::HeaderLines;
         return;
@@ -132,6 +135,11 @@ void HttpRequestParser::takeLine(QByteArrayView line)
     }
     if (m_request.HeaderLines.size() >= limits::kMaxHeaderLines) {
         fail(431, "The request has too many header lines.");
+        return;
+    }
+    m_headerBytes += line.size();
+    if (m_headerBytes > limits::kMaxHeaderBytes) {
+        fail(431, "The request header is too large.");
         return;
     }
     takeHeaderLine(line);

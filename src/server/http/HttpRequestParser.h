@@ -47,6 +47,7 @@ private:
     QByteArray m_defaultPort;
     State m_state = State::RequestLine;
     int m_emptyLines = 0;
+    qsizetype m_headerBytes = 0;
     int m_failureStatus = 0;
     const char *m_failureReason = "";
 };

@@ -11,6 +11,7 @@
 #include <QTcpSocket>
 
 #include <chrono>
+#include <exception>
 #include <sys/socket.h>
 
 namespace vistrel::server {
@@ -24,6 +25,21 @@ qint64 nowMs()
 }
 
 } // namespace
+
+template <class F> bool THttpServer::raise(F &&event)
+{
+    // A handler's fault must not cross the event loop; the caller decides
+    // what becomes of the client concerned.
+    try {
+        event();
+        return true;
+    } catch (const std::exception &e) {
+        qWarning("%s: handler failed: %s", qPrintable(objectName()), e.what());
+    } catch (...) {
+        qWarning("%s: handler failed", qPrintable(objectName()));
+    }
+    return false;
+}
 
 THttpServer::THttpServer(QObject *parent)
     : QObject(parent)
@@ -156,7 +172,7 @@ bool THttpServer::openListener()
         return false;
     }
     updateSweep();
-    emit OnServerStarted(this);
+    raise([&] { emit OnServerStarted(this); });
     return true;
 }
 
@@ -165,7 +181,7 @@ void THttpServer::closeListener()
     if (!m_listener)
         return;
     m_listener->close();
-    emit OnServerStopped(this);
+    raise([&] { emit OnServerStopped(this); });
 }
 
 void THttpServer::acceptClients()
@@ -198,7 +214,8 @@ void THttpServer::acceptClients()
         client->setObjectName(objectName() + QStringLiteral("Client") + QString::number(m_clientCounter));
         client->attach(this, socket);
         m_clients.append(client);
-        emit OnClientConnect(this, client, 0);
+        if (!raise([&] { emit OnClientConnect(this, client, 0); }))
+            client->Abort();
         if (!client->m_closed && socket->bytesAvailable() > 0)
             client->scheduleInput();
     }
@@ -221,7 +238,7 @@ void THttpServer::clientClosed(THttpConnection *client, int error)
 {
     if (!m_clients.contains(client))
         return;
-    emit OnClientDisconnect(this, client, error);
+    raise([&] { emit OnClientDisconnect(this, client, error); });
     m_clients.removeOne(client);
     client->deleteLater();
     updateSweep();
@@ -229,8 +246,8 @@ void THttpServer::clientClosed(THttpConnection *client, int error)
 
 void THttpServer::requestDone(THttpConnection *client)
 {
-    if (m_clients.contains(client))
-        emit OnHttpRequestDone(this, client);
+    if (m_clients.contains(client) && !raise([&] { emit OnHttpRequestDone(this, client); }))
+        client->Abort();
 }
 
 bool THttpServer::postedDataHandled() const

@@ -113,6 +113,7 @@ private:
     void sweep();
     void updateSweep();
     bool postedDataHandled() const;
+    template <class F> bool raise(F &&event);
     bool requestDoneHandled() const;
 
     QString m_port = "80";
