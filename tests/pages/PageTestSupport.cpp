@@ -36,13 +36,14 @@ std::string escaped(const std::string &text)
     return out;
 }
 
-// A Location as the listing writer leaves it: only the two characters an
-// attribute value cannot hold are references.
+// A Location as the listing writer leaves it: only the characters an
+// attribute value cannot hold are references (the writer has already turned
+// "&" into "and"; a hand-written listing may still hold one).
 std::string attribute(const std::string &text)
 {
     std::string out;
     for (char c : text)
-        out += c == '"' ? std::string("&#34;") : c == '<' ? std::string("&#60;") : std::string(1, c);
+        out += c == '"' ? std::string("&#34;") : c == '<' ? std::string("&#60;") : c == '&' ? std::string("&amp;") : std::string(1, c);
     return out;
 }
 
