@@ -63,7 +63,7 @@ public:
     {
         for (auto it = m_untold.cbegin(); it != m_untold.cend(); ++it)
             if (it.value() > 0)
-                note(QStringLiteral("%1 more pages from %2 not written").arg(it.value()).arg(it.key()));
+                note(QStringLiteral("%1 failed %2 more times").arg(it.key()).arg(it.value()));
     }
 
     PageReport report;
@@ -124,19 +124,20 @@ public:
         if (!templateText(templateFile, builtIn, &xsl))
             return false;
         QByteArray output;
-        if (!transform(xml, xsl, p1, templateFile, page, &output))
+        if (!transform(xml, xsl, p1, templateFile, QStringLiteral("page %1 not written").arg(page), &output))
             return false;
         return writePage(page, output);
     }
 
+    // failed: what a failure means, for the diagnostics.
     bool transform(const QByteArray &xml, const QByteArray &xsl, const QByteArray &p1,
-                   const QString &templateFile, const QString &page, QByteArray *output)
+                   const QString &templateFile, const QString &failed, QByteArray *output)
     {
         try {
             *output = m_session.DoTransform(xml, xsl, p1, templateFile);
             return true;
         } catch (const TransformError &error) {
-            failure(templateFile, QStringLiteral("page %1 not written: %2").arg(page, QString::fromUtf8(error.what())));
+            failure(templateFile, failed + QStringLiteral(": ") + QString::fromUtf8(error.what()));
             return false;
         }
     }
@@ -287,12 +288,10 @@ void PageSet::pageFamily(Run &run, const QByteArray &listing, bool edit)
     const auto pageName = edit ? editPageName : viewPageName;
 
     QByteArray xsl;
-    if (!run.templateText(templateFile, builtIn, &xsl))
+    if (!run.templateText(templateFile, builtIn, &xsl)) // written first when missing
         return;
     if (!m_newPage) {
-        QByteArray output;
-        if (run.transform(listing, xsl, {}, templateFile, fileName(pageName({})), &output))
-            run.writePage(fileName(pageName({})), output);
+        run.transformPage(listing, templateFile, builtIn, {}, fileName(pageName({})));
         return;
     }
 
@@ -300,7 +299,9 @@ void PageSet::pageFamily(Run &run, const QByteArray &listing, bool edit)
     QByteArray foldersXsl;
     QByteArray folderOutput;
     if (!run.templateText(foldersFile, BuiltInTemplate::Default_XSL_Folders, &foldersXsl)
-        || !run.transform(listing, foldersXsl, {}, foldersFile, QStringLiteral("(folder list)"), &folderOutput))
+        || !run.transform(listing, foldersXsl, {}, foldersFile,
+                          QStringLiteral("no folder list, so no per-folder pages from %1").arg(templateFile),
+                          &folderOutput))
         return;
 
     bool sawRoot = false;
@@ -311,9 +312,14 @@ void PageSet::pageFamily(Run &run, const QByteArray &listing, bool edit)
         const QString shown = QString::fromUtf8(location);
         if (location.isEmpty()) {
             sawRoot = true;
-        } else if (isFixedPageName(page) || !isSafePageName(page)) {
+        } else if (isFixedPageName(page)) {
             ++run.report.skipped;
             run.note(QStringLiteral("Folder %1: its page %2 is not written, that name belongs to another page")
+                         .arg(shown, fileName(page)));
+            continue;
+        } else if (!isSafePageName(page)) {
+            ++run.report.skipped;
+            run.note(QStringLiteral("Folder %1: no page, %2 is not a file name in the data folder")
                          .arg(shown, fileName(page)));
             continue;
         }
@@ -322,17 +328,12 @@ void PageSet::pageFamily(Run &run, const QByteArray &listing, bool edit)
             run.note(QStringLiteral("Folders %1 and %2 share the page %3; it shows %2")
                          .arg(QString::fromUtf8(*owner), shown, fileName(page)));
         folderOfPage.insert(page, location);
-        QByteArray output;
-        if (run.transform(listing, xsl, location, templateFile, fileName(page), &output))
-            run.writePage(fileName(page), output);
+        run.transformPage(listing, templateFile, builtIn, location, fileName(page));
     }
     // The frame sets always open the root page; without a root folder in the
     // listing it must still stop showing an older listing.
-    if (!sawRoot) {
-        QByteArray output;
-        if (run.transform(listing, xsl, {}, templateFile, fileName(pageName({})), &output))
-            run.writePage(fileName(pageName({})), output);
-    }
+    if (!sawRoot)
+        run.transformPage(listing, templateFile, builtIn, {}, fileName(pageName({})));
 }
 
 } // namespace vistrel::pages

@@ -245,7 +245,7 @@ TEST_F(PageSetTest, ABrokenTemplateCostsOnlyItsOwnPages)
     EXPECT_TRUE(read("A.htm").contains("var LoadTime = 463645100;"));
     EXPECT_TRUE(read("reloader.htm").contains("var LocalTime = 463645100;"));
     EXPECT_EQ(m_diagnostics.mentioning("stylesheet does not parse"), 1);
-    EXPECT_EQ(m_diagnostics.mentioning("2 more pages from edit.xsl not written"), 1);
+    EXPECT_EQ(m_diagnostics.mentioning("edit.xsl failed 2 more times"), 1);
 
     // One that fails while running fails for each page, and is told once.
     m_diagnostics.lines.clear();
@@ -257,7 +257,7 @@ TEST_F(PageSetTest, ABrokenTemplateCostsOnlyItsOwnPages)
     EXPECT_EQ(second.failed, 6); // three view pages, and the edit pages still
     EXPECT_EQ(read("A.htm"), viewA);
     EXPECT_EQ(m_diagnostics.mentioning("view is broken"), 1);
-    EXPECT_EQ(m_diagnostics.mentioning("2 more pages from view.xsl"), 1);
+    EXPECT_EQ(m_diagnostics.mentioning("view.xsl failed 2 more times"), 1);
     EXPECT_TRUE(read("viewer.htm").contains("<frameset"));
 }
 
@@ -298,4 +298,29 @@ TEST_F(PageSetTest, HistoryPageIsMadeFromTheHistoryDocument)
 
     EXPECT_FALSE(pages.writeHistoryPage("<BROWSERINFO><History>").ok());
     EXPECT_EQ(read("history.htm"), page);
+}
+
+TEST_F(PageSetTest, AnEditedFolderListCannotWriteOutsideTheDataFolder)
+{
+    writeAll(file("folders.xsl"),
+             "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+             "<xsl:output method=\"html\"/><xsl:template match=\"/\">"
+             "<xsl:text>../escaped&#13;&#10;Links&#13;&#10;</xsl:text></xsl:template></xsl:stylesheet>");
+    PageSet pages(m_data, "80", true, &m_diagnostics);
+    const PageReport report = refresh(pages, makeListing({{"Links", numberedLinks(2)}}));
+    EXPECT_TRUE(report.ok());
+    EXPECT_EQ(report.skipped, 2);
+    EXPECT_FALSE(QFile::exists(QDir(m_data).filePath("../escaped.htm")));
+    EXPECT_FALSE(exists("edit../escaped.htm"));
+    EXPECT_EQ(HtmlPage(read("Links.htm")).count("//img"), 2);
+    EXPECT_EQ(m_diagnostics.mentioning("not a file name in the data folder"), 2);
+
+    // A folder list that cannot be made costs the per-folder pages, nothing else.
+    writeAll(file("folders.xsl"), "not a stylesheet");
+    const QByteArray links = read("Links.htm");
+    const PageReport broken = refresh(pages, makeListing({{"Links", numberedLinks(3)}}, 463645999));
+    EXPECT_EQ(broken.failed, 2);
+    EXPECT_EQ(read("Links.htm"), links);
+    EXPECT_TRUE(read("viewer.htm").contains("<frameset"));
+    EXPECT_EQ(m_diagnostics.mentioning("no folder list, so no per-folder pages from view.xsl"), 1);
 }
