@@ -17,6 +17,8 @@ namespace {
 
 // Names tried for the temporary file before giving up.
 constexpr int kMaxTemporaryNames = 100;
+const char *const kTemporaryPrefix = ".vistrel-";
+const char *const kTemporarySuffix = ".tmp";
 
 std::atomic<unsigned> g_sequence{0};
 
@@ -50,8 +52,11 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; attempt < kMaxTemporaryNames && fd < 0; ++attempt) {
-        temporary = QFile::encodeName(QDir(folder).filePath(
-            QStringLiteral(".vistrel-%1-%2.tmp").arg(::getpid()).arg(g_sequence.fetch_add(1))));
+        temporary = QFile::encodeName(QDir(folder).filePath(QStringLiteral("%1%2-%3%4")
+                                                                .arg(QLatin1String(kTemporaryPrefix))
+                                                                .arg(::getpid())
+                                                                .arg(g_sequence.fetch_add(1))
+                                                                .arg(QLatin1String(kTemporarySuffix))));
         fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             *error = systemError("cannot create a temporary file");
@@ -76,6 +81,14 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
     if (!ok)
         ::unlink(temporary.constData());
     return ok;
+}
+
+void removeLeftoverTemporaryFiles(const QString &folder)
+{
+    QDir dir(folder);
+    const QString pattern = QLatin1String(kTemporaryPrefix) + QLatin1Char('*') + QLatin1String(kTemporarySuffix);
+    for (const QString &name : dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System))
+        dir.remove(name);
 }
 
 } // namespace vistrel::pages

@@ -12,4 +12,8 @@ namespace vistrel::pages {
 // On failure returns false and sets *error.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
 
+// Removes the temporary files that a crash in the middle of a write left in
+// the folder. Only while nothing is being written there.
+void removeLeftoverTemporaryFiles(const QString &folder);
+
 } // namespace vistrel::pages

@@ -228,6 +228,7 @@ bool PageSet::startupSequence(Run &run)
         run.note(QStringLiteral("The data folder %1 cannot be created").arg(m_dataFolder));
         return false;
     }
+    removeLeftoverTemporaryFiles(m_dataFolder);
     if (m_diagnostics)
         m_diagnostics->processPendingEvents();
 

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstring>
+
 namespace vistrel::pages {
 
 namespace {
@@ -36,12 +38,34 @@ void appendCodePoint(QByteArray &out, char32_t code)
 
 QByteArray toCrLfLines(const QByteArray &text)
 {
-    QByteArray out;
-    out.reserve(text.size() + text.size() / 16 + 2);
-    forEachLine(text, [&](qsizetype start, qsizetype length) {
-        out.append(text.constData() + start, length);
-        out.append("\r\n", 2);
-    });
+    const char *begin = text.constData();
+    const char *end = begin + text.size();
+    if (std::memchr(begin, '\r', size_t(text.size()))) {
+        QByteArray out;
+        out.reserve(text.size() + text.size() / 16 + 2);
+        forEachLine(text, [&](qsizetype start, qsizetype length) {
+            out.append(text.constData() + start, length);
+            out.append("\r\n", 2);
+        });
+        return out;
+    }
+    // Pages come from the engine with line feeds only: a quick copy with
+    // each LF widened, sized once.
+    qsizetype lines = 0;
+    for (const char *p = begin; (p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)))); ++p)
+        ++lines;
+    const bool unterminated = text.size() > 0 && end[-1] != '\n';
+    QByteArray out(text.size() + lines + (unterminated ? 2 : 0), Qt::Uninitialized);
+    char *to = out.data();
+    for (const char *from = begin; from < end;) {
+        const char *lf = static_cast<const char *>(std::memchr(from, '\n', size_t(end - from)));
+        const char *stop = lf ? lf : end;
+        std::memcpy(to, from, size_t(stop - from));
+        to += stop - from;
+        *to++ = '\r';
+        *to++ = '\n';
+        from = stop + 1;
+    }
     return out;
 }
 

@@ -83,6 +83,8 @@ TEST_F(PageSetTest, FirstStartWritesTemplatesFramePagesAndPlaceholders)
     EXPECT_EQ(HtmlPage(read("view.htm")).text("//title"), "Vistrel First Run");
     EXPECT_NE(HtmlPage(read("history.htm")).text("//p").find("checked all web"), std::string::npos);
 
+    EXPECT_TRUE(QDir(m_data).entryList({".vistrel-*"}, QDir::Files | QDir::Hidden).isEmpty());
+
     // Every file is a list of CR LF lines.
     for (const QString &name : QDir(m_data).entryList(QDir::Files)) {
         const QByteArray bytes = read(name);
@@ -122,8 +124,10 @@ TEST_F(PageSetTest, TemplateFilesAreNeverOverwrittenPagesAlwaysAre)
 
 TEST_F(PageSetTest, PlaceholdersAreWrittenOnlyWhileThePageIsMissing)
 {
+    writeAll(file(".vistrel-1234-5.tmp"), "left by a crash in the middle of a write");
     PageSet pages(m_data, "80", false, &m_diagnostics);
     ASSERT_TRUE(refresh(pages, makeListing({{"", numberedLinks(3)}})).ok());
+    EXPECT_FALSE(exists(".vistrel-1234-5.tmp"));
     const QByteArray view = read("view.htm");
     EXPECT_EQ(HtmlPage(view).count("//img"), 3);
     EXPECT_EQ(HtmlPage(read("edit.htm")).count("//textarea"), 3);

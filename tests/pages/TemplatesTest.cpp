@@ -279,6 +279,7 @@ TEST(PageText, WritesEveryLineWithCrLf)
 {
     EXPECT_EQ(toCrLfLines("a\nb\r\nc\rd"), "a\r\nb\r\nc\r\nd\r\n");
     EXPECT_EQ(toCrLfLines("a\n"), "a\r\n");
+    EXPECT_EQ(toCrLfLines("\n\nx\ny"), "\r\n\r\nx\r\ny\r\n");
     EXPECT_EQ(toCrLfLines(""), "");
     EXPECT_EQ(splitLines("\r\nLinks\r\nNews"), QByteArrayList({"", "Links", "News"}));
     EXPECT_EQ(decodeCharacterReferences("&#233;&#xE9;&nbsp;&bogus;&"), "\xC3\xA9\xC3\xA9\xC2\xA0&bogus;&");
