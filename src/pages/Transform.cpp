@@ -35,6 +35,17 @@ bool sameBuffer(const QByteArray &a, const QByteArray &b)
     return a.size() == b.size() && a.constData() == b.constData();
 }
 
+// A key the session may compare by address: it shares the caller's buffer
+// when that is reference-counted (and so cannot change under the key), and
+// copies text that merely points at someone else's memory.
+QByteArray keyFor(const QByteArray &text)
+{
+    QByteArray key = text;
+    if (!key.data_ptr().d_ptr())
+        key = QByteArray(text.constData(), text.size());
+    return key;
+}
+
 std::string trimmed(std::string text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
@@ -63,7 +74,7 @@ struct CachedText
             CachedText &entry = *entries[i];
             if (entry.file == file && sameText(entry.keys.front(), text)) {
                 if (entry.keys.size() < kMaxAliases)
-                    entry.keys.push_back(text);
+                    entry.keys.push_back(keyFor(text));
                 return int(i);
             }
         }
@@ -133,7 +144,7 @@ struct TransformSession::Impl
         auto *entry = found >= 0 ? static_cast<CachedDocument *>(documents[found].get()) : nullptr;
         if (!entry) {
             auto fresh = std::make_unique<CachedDocument>();
-            fresh->keys.push_back(text);
+            fresh->keys.push_back(keyFor(text));
             fresh->doc = detail::parseText(text, baseUrl(QStringLiteral("listings.xml")));
             if (!fresh->doc)
                 fresh->error = "the XML text does not parse: " + trimmed(scope.takeMessages());
@@ -150,7 +161,7 @@ struct TransformSession::Impl
         auto *entry = found >= 0 ? static_cast<CachedStylesheet *>(stylesheets[found].get()) : nullptr;
         if (!entry) {
             auto fresh = std::make_unique<CachedStylesheet>();
-            fresh->keys.push_back(text);
+            fresh->keys.push_back(keyFor(text));
             fresh->file = file;
             compile(*fresh, scope);
             entry = &remember(stylesheets, std::move(fresh));

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 using namespace vistrel::pages;
@@ -276,6 +278,18 @@ TEST(TransformSession, ReusedDocumentsGiveTheSameOutput)
     EXPECT_EQ(session.DoTransform(listing, strips, {}), freshStripped);
     EXPECT_EQ(session.DoTransform(copy, countsSpace, {}), fresh);
     EXPECT_EQ(session.DoTransform(listing, strips, {}), freshStripped);
+
+    // Text that only points at the caller's memory is not recognised by its
+    // address once the caller has written something else there.
+    QByteArray buffer = makeListing({{"", vistrel::test::numberedLinks(1)}});
+    const QByteArray firstRun = session.DoTransform(QByteArray::fromRawData(buffer.constData(), buffer.size()),
+                                                    countsSpace, {});
+    const QByteArray other = makeListing({{"", vistrel::test::numberedLinks(1, "Zzzz")}});
+    ASSERT_EQ(other.size(), buffer.size());
+    std::memcpy(buffer.data(), other.constData(), size_t(other.size()));
+    const QByteArray showsNames = textStylesheet("<xsl:value-of select=\"//Link/@DESCRIPTION\"/>");
+    EXPECT_EQ(session.DoTransform(QByteArray::fromRawData(buffer.constData(), buffer.size()), showsNames, {}), "Zzzz1");
+    EXPECT_FALSE(firstRun.isEmpty());
 
     // A failure is remembered as the same failure.
     EXPECT_THROW(session.DoTransform("<broken", countsSpace, {}), TransformError);
