@@ -221,7 +221,7 @@ void ensureEngine()
 // ---- EngineScope -------------------------------------------------------------
 
 EngineScope::EngineScope(const QString &readableFolder)
-    : m_outer(t_scope),
+    : m_outer((ensureEngine(), t_scope)), // the engine is set up before anything of it is touched
       m_savedGeneric(xmlGenericError),
       m_savedGenericContext(xmlGenericErrorContext),
       m_savedStructured(xmlStructuredError),
@@ -230,7 +230,6 @@ EngineScope::EngineScope(const QString &readableFolder)
       m_savedXsltContext(xsltGenericErrorContext),
       m_savedLoader(xmlGetExternalEntityLoader())
 {
-    ensureEngine();
     if (!readableFolder.isEmpty()) {
         const QString canonical = QFileInfo(readableFolder).canonicalFilePath();
         if (!canonical.isEmpty())
