@@ -86,9 +86,9 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
 void removeLeftoverTemporaryFiles(const QString &folder)
 {
     QDir dir(folder);
-    const QString pattern = QLatin1String(kTemporaryPrefix) + QLatin1Char('*') + QLatin1String(kTemporarySuffix);
-    for (const QString &name : dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System))
-        dir.remove(name);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (name.startsWith(QLatin1String(kTemporaryPrefix)) && name.endsWith(QLatin1String(kTemporarySuffix)))
+            dir.remove(name);
 }
 
 } // namespace vistrel::pages
