@@ -2,6 +2,8 @@
 
 #include "app/LampWidget.h"
 #include "catalogue/RefreshDriver.h"
+#include "pages/PageDiagnostics.h"
+#include "pages/PageSet.h"
 #include "app/TrayStatus.h"
 #include "platform/Autostart.h"
 #include "platform/AtomicFile.h"
@@ -314,6 +316,7 @@ void TMain::FormShow()
     m_display.clear();
     writeStartupBanner();
     emit firstShown();
+    writeStartupPages();
     ClaimStartPage();
     if (cb_startup->isChecked())
         QCoreApplication::postEvent(this, new QEvent(kRefreshMessage));
