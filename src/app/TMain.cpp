@@ -8,6 +8,8 @@
 #include "platform/Autostart.h"
 #include "platform/AtomicFile.h"
 #include "platform/JpegCodec.h"
+#include "server/DocumentHandlers.h"
+#include "server/LocalTimeText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -340,7 +342,7 @@ void TMain::openServerLog()
     if (m_display.isLogOpen())
         return;
     const QString line = QStringLiteral("[%1 Log file opened.]")
-                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss yyyy/MM/dd")));
+                             .arg(server::localTimeText(QDateTime::currentDateTime(), u"HH:NN:SS YYYY/MM/DD"));
     if (!m_display.openLog(m_paths.serverLogPath, line))
         m_display.write(QStringLiteral("*** Unable to open log file ***"));
 }
@@ -351,7 +353,7 @@ void TMain::closeServerLog()
         return;
     // The closing line goes to the file only, as the flag is cleared first.
     const QString line = QStringLiteral("[%1 Log file Closed.]")
-                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss yyyy/MM/dd")));
+                             .arg(server::localTimeText(QDateTime::currentDateTime(), u"HH:NN:SS YYYY/MM/DD"));
     m_display.closeLogWithLine(line);
 }
 

@@ -38,6 +38,11 @@ class FolderMonitor;
 namespace vistrel::catalogue {
 class RefreshDriver;
 }
+
+namespace vistrel::server {
+class DocumentHandlers;
+class THttpServer;
+}
 namespace vistrel::pages {
 class PageDiagnostics;
 class PageSet;
@@ -147,6 +152,12 @@ public:
     // The port the web server was last started on; saved as "Port".
     void setStartedPort(const QString &port) { m_startedPort = port; }
 
+    // Web server page.
+    void StartButtonClick();
+    void StopButtonClick();
+    void ClearButtonClick();
+    server::DocumentHandlers &documentHandlers() { return *m_documents; }
+
 signals:
     // The start-up steps that follow the banner (web server, pages, start page)
     // hang on this; it is emitted before the refresh-on-start message is posted.
@@ -165,6 +176,8 @@ private:
     void wireSubsystems();
     // The template files and first pages of the data folder.
     void writeStartupPages();
+    // The web server, its handlers and the controls of its page.
+    void setUpWebServer();
     QWidget *buildMainSetupPage();
     QWidget *buildWebServerPage();
     void writeStartupBanner();
@@ -188,6 +201,7 @@ private:
     TrayStatus *m_tray = nullptr;
     std::function<void()> m_refreshCommand;
     std::unique_ptr<catalogue::RefreshDriver> m_refresh;
+    std::unique_ptr<server::DocumentHandlers> m_documents;
     std::unique_ptr<pages::PageDiagnostics> m_pageDiagnostics;
     std::unique_ptr<pages::PageSet> m_pages;
     QString m_startedPort = QStringLiteral("80");
@@ -232,6 +246,7 @@ public:
     QCheckBox *WriteLogFileCheckBox = nullptr;
     QLabel *ClientCountLabel = nullptr;
     QPlainTextEdit *DisplayMemo = nullptr;
+    server::THttpServer *HttpServer1 = nullptr;
     QTimer *Timer1 = nullptr;
     platform::FolderMonitor *RxFolderMonitor1 = nullptr;
     QMenu *PopupMenu1 = nullptr;

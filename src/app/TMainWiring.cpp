@@ -48,6 +48,7 @@ void TMain::wireSubsystems()
             throw std::runtime_error("some pages could not be written");
     });
     setRefreshCommand([this] { m_refresh->Button2Click(); });
+    setUpWebServer();
 }
 
 void TMain::writeStartupPages()

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "server/PostGuard.h"
+#include "server/editor/FormProcessor.h"
+#include "server/http/THttpServer.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <deque>
+
+namespace vistrel::platform {
+struct ProgramContext;
+}
+
+namespace vistrel::server {
+
+class THttpConnection;
+class TMyHttpConnection;
+
+// The program's side of the web server: starts and stops it, counts and
+// shows the requests, answers "/site=" itself and takes the forms the pages
+// post. The window shows its state through the signals.
+class DocumentHandlers : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr char kDefaultDoc[] = "viewer.htm";
+    static constexpr char kListenAddress[] = "0.0.0.0";
+    static constexpr int kListenBacklog = 5;
+    // A page title is fetched for at most this long, within the site time-out,
+    // so the post's connection is answered before the server's idle time-out.
+    static constexpr int kMaxTitleFetchSeconds = 20;
+
+    DocumentHandlers(platform::ProgramContext &context, THttpServer &server, QObject *parent = nullptr);
+    ~DocumentHandlers() override;
+
+    // Configures the server and starts listening on the port (blanks around it
+    // ignored); on failure the error box, and the server stays stopped.
+    bool start(const QString &portText);
+    void stop();
+
+    // GET, HEAD and POST requests so far.
+    qint32 requestCount() const { return m_requests; }
+
+    // The class of new connections; TMyHttpConnection unless set.
+    void setConnectionFactory(THttpServer::ClientFactory factory);
+    void setTitleFetch(TitleFetch fetch) { m_fetchTitle = std::move(fetch); }
+    void setPostGuard(const PostGuard &guard) { m_guard = guard; }
+
+signals:
+    void listeningChanged(bool listening);
+    void clientCountChanged(int count);
+    // A form post has been processed and answered (or its client had gone).
+    void formAnswered();
+
+private:
+    struct PendingForm
+    {
+        PostedForm form;
+        QPointer<TMyHttpConnection> client;
+    };
+
+    void serverStarted();
+    void serverStopped();
+    void clientConnect(THttpConnection *client);
+    void clientDisconnect(THttpConnection *client);
+    void getDocument(THttpConnection *client, THttpGetFlag &flag);
+    void headDocument(THttpConnection *client, THttpGetFlag &flag);
+    void postDocument(THttpConnection *client, THttpGetFlag &flag);
+    void postedData(THttpConnection *client);
+    void processNextForm();
+
+    qint32 nextRequestNumber();
+    void displayHeaderLines(const THttpConnection *client);
+    static QString clientAddress(const THttpConnection *client);
+    std::string fetchTitle(const std::string &url) const;
+
+    platform::ProgramContext &m_context;
+    THttpServer &m_server;
+    THttpServer::ClientFactory m_factory;
+    TitleFetch m_fetchTitle;
+    PostGuard m_guard;
+    qint32 m_requests = 0;
+    // Posts are processed one after another: one may wait for a page title
+    // while the next arrives.
+    std::deque<PendingForm> m_forms;
+    bool m_processing = false;
+};
+
+} // namespace vistrel::server

@@ -1,0 +1,147 @@
+#include "server/editor/HistoryFavourite.h"
+
+#include "platform/ProgramContext.h"
+#include "platform/ShortcutWriter.h"
+#include "platform/TextEncodings.h"
+#include "server/editor/FavouriteIndex.h"
+#include "server/editor/FavouritesRoot.h"
+
+#include <QFile>
+#include <QUrl>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <dirent.h>
+
+namespace vistrel::server {
+
+namespace {
+
+constexpr std::string_view kShortcutExtension = ".URL";
+constexpr std::string_view kLastResortName = "Favourite";
+
+std::string trimmedBlanks(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+std::string safeName(std::string_view text)
+{
+    std::string name;
+    name.reserve(text.size());
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\')
+            name += '_';
+        else if (u < 32 || u == 127)
+            name += ' ';
+        else
+            name += c;
+    }
+    name = trimmedBlanks(name);
+    if (name.size() > HistoryFavourite::kMaxNameBytes) {
+        std::size_t cut = HistoryFavourite::kMaxNameBytes;
+        // Not inside a UTF-8 sequence.
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name = trimmedBlanks(std::string_view(name).substr(0, cut));
+    }
+    if (name == "." || name == "..")
+        name.clear();
+    return name;
+}
+
+// Whether the folder holds a file of that name in any ASCII letter case: on
+// the systems the favourites come from, those would be one file.
+bool nameTaken(const std::string &folder, std::string_view name)
+{
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir)
+        return false;
+    bool taken = false;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (equalsIgnoringAsciiCase(entry->d_name, name)) {
+            taken = true;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return taken;
+}
+
+} // namespace
+
+HistoryFavourite::HistoryFavourite(platform::ProgramContext &context, TitleFetch fetchTitle, ActionReport &report)
+    : m_context(context), m_fetchTitle(std::move(fetchTitle)), m_report(report)
+{
+}
+
+std::string HistoryFavourite::favouriteName(std::string_view title, std::string_view url)
+{
+    std::string name = safeName(title);
+    if (!name.empty())
+        return name;
+    const QUrl parsed(QString::fromUtf8(url.data(), qsizetype(url.size())));
+    name = safeName(parsed.host().toStdString());
+    if (name.empty())
+        name = safeName(url);
+    return name.empty() ? std::string(kLastResortName) : name;
+}
+
+void HistoryFavourite::add(std::string_view postedName)
+{
+    std::string url;
+    try {
+        // The browser sent the button's name URL-encoded; only its own
+        // decoding gives back the address as the page holds it.
+        url = platform::decodeFormValue(postedName);
+    } catch (const platform::ConversionError &) {
+        m_report.add("Favourite %s was not added. Its address could not be decoded<br>", {postedName});
+        return;
+    }
+    const std::string title = trimmedBlanks(m_fetchTitle ? m_fetchTitle(url) : std::string());
+    const std::string base = favouriteName(platform::decodePercent(title), url);
+
+    const std::string folder = FavouritesRoot(QFile::encodeName(m_context.paths.favoritesFolder).toStdString()).folder();
+    // The name is taken with an exclusive create, so no favourite is ever
+    // replaced, even one that appears while the title is fetched.
+    std::string name;
+    std::string path;
+    int error = EEXIST;
+    for (int n = 1; n <= kMaxNumberedNames && error == EEXIST; ++n) {
+        name = n == 1 ? base : base + " (" + std::to_string(n) + ")";
+        const std::string fileName = name + std::string(kShortcutExtension);
+        if (nameTaken(folder, fileName))
+            continue;
+        path = folder + fileName;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            error = 0;
+        } else {
+            error = errno;
+        }
+    }
+    if (error != 0) {
+        m_context.messages.show(platform::MessagePresenter::Kind::Error, QString::number(error));
+        m_report.add("Favourite %s was not added. Error %d<br>", {base}, error);
+        return;
+    }
+    if (!platform::writeShortcut(m_context.flags, QFile::decodeName(QByteArray::fromStdString(path)), url)) {
+        const int writeError = errno ? errno : EIO;
+        ::unlink(path.c_str());
+        m_context.messages.show(platform::MessagePresenter::Kind::Error, QString::number(writeError));
+        m_report.add("Favourite %s was not added. Error %d<br>", {name}, writeError);
+        return;
+    }
+    m_report.add("Added Favourite %s <br>", {name});
+}
+
+} // namespace vistrel::server
