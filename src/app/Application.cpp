@@ -1,13 +1,89 @@
 #include "app/Application.h"
 
+#include "app/Dialogs.h"
+#include "app/TMain.h"
+#include "platform/MessagePresenter.h"
+#include "platform/SingleInstanceChannel.h"
+#include "platform/TerminationSignals.h"
+
 #include <QApplication>
+#include <QFile>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <cstdio>
 
 namespace vistrel::app {
 
+namespace {
+
+// On a machine without a display the program still runs, serving its pages.
+void chooseOffscreenWhenHeadless()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+void tellHeadless(const QString &text)
+{
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    std::fprintf(stderr, "Vistrel: %s\n", line.toLocal8Bit().constData());
+}
+
+} // namespace
+
 int runApplication(int argc, char **argv)
 {
+    chooseOffscreenWhenHeadless();
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Vistrel"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    const bool interactive = platform::QtMessagePresenter::interactive();
+
+    platform::SingleInstanceChannel channel;
+    switch (channel.askOther()) {
+    case platform::SingleInstanceChannel::Other::Raised:
+        return 0;
+    case platform::SingleInstanceChannel::Other::Minimised:
+        if (interactive) {
+            Trunning dialog;
+            dialog.exec();
+        } else {
+            tellHeadless(Trunning::kText);
+        }
+        return 0;
+    case platform::SingleInstanceChannel::Other::None:
+        break;
+    }
+
+    const platform::ProgramPaths paths = platform::ProgramPaths::compute();
+    if (!QFile::exists(paths.settingsPath)) {
+        if (interactive) {
+            Tfirst_run dialog;
+            dialog.exec();
+        } else {
+            tellHeadless(Tfirst_run::kText);
+        }
+    }
+
+    TMain main(paths);
+    channel.listen([&main] { return !main.isVisible() || main.isMinimized(); },
+                   [&main] { main.ShowMainWindow(); });
+
+    platform::TerminationSignals termination;
+    QObject::connect(&termination, &platform::TerminationSignals::terminationRequested, &main, [&main](int) {
+        main.flags().shutdownRequested = true;
+        main.close();
+    });
+
+    // Without a tray the window is the only way in, so it stays reachable.
+    if (interactive && !QSystemTrayIcon::isSystemTrayAvailable())
+        main.showMinimized();
+
+    QTimer::singleShot(0, &main, [&main] { main.FormShow(); });
+    return app.exec();
 }
 
 } // namespace vistrel::app

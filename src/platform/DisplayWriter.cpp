@@ -38,12 +38,30 @@ void DisplayWriter::clear()
     emit cleared();
 }
 
-bool DisplayWriter::openLog(const QString &path)
+bool DisplayWriter::openLog(const QString &path, const QString &firstLine)
 {
     closeLog();
     m_log.setFileName(path);
-    m_logOpen = m_log.open(QIODevice::WriteOnly | QIODevice::Append);
-    return m_logOpen;
+    if (!m_log.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    if (!firstLine.isEmpty()) {
+        const QByteArray bytes = firstLine.toUtf8() + "\r\n";
+        if (m_log.write(bytes) != bytes.size() || !m_log.flush()) {
+            m_log.close();
+            return false;
+        }
+    }
+    m_logOpen = true;
+    return true;
+}
+
+void DisplayWriter::closeLogWithLine(const QString &line)
+{
+    m_logOpen = false;
+    if (m_log.isOpen()) {
+        m_log.write(line.toUtf8() + "\r\n");
+        m_log.close();
+    }
 }
 
 void DisplayWriter::closeLog()

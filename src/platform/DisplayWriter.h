@@ -21,8 +21,10 @@ public:
     const QStringList &lines() const { return m_lines; }
 
     // Opens the log for appending; false when it cannot be opened.
-    bool openLog(const QString &path);
+    bool openLog(const QString &path, const QString &firstLine = QString());
     void closeLog();
+    // Clears the open flag first, then writes a last line to the file only and closes it.
+    void closeLogWithLine(const QString &line);
     bool isLogOpen() const { return m_logOpen; }
 
 signals:

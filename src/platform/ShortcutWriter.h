@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+namespace vistrel::platform {
+
+struct MainFlags;
+
+// The two-line Internet shortcut the program writes itself: "[InternetShortcut]"
+// and "URL=" + url, each ended by CR LF. CR, LF and NUL are taken out of the URL
+// so that it cannot add lines of its own.
+std::string shortcutFileText(std::string_view url);
+
+// Marks the write as the program's own (so the folder monitor does not start a
+// refresh for it), replaces the file atomically, then lets pending events run.
+// False when the file could not be written.
+bool writeShortcut(MainFlags &flags, const QString &path, std::string_view url);
+
+} // namespace vistrel::platform
