@@ -91,7 +91,10 @@ bool metaRefreshTarget(const QByteArray &body, std::string &target)
     const qsizetype url = element.toUpper().indexOf(QByteArrayView("URL="));
     if (url < 0)
         return false;
-    QByteArray value = element.mid(url + 4);
+    QByteArray value = element.mid(url + 4).trimmed();
+    // url='...' and url="..." are common; the opening quote is not part of the URL.
+    if (value.startsWith('\'') || value.startsWith('"'))
+        value.remove(0, 1);
     if (const qsizetype quote = value.indexOf('"'); quote >= 0)
         value.truncate(quote);
     if (const qsizetype apostrophe = value.indexOf('\''); apostrophe >= 0)
