@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QSessionManager>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -74,6 +75,12 @@ int runApplication(int argc, char **argv)
 
     platform::TerminationSignals termination;
     QObject::connect(&termination, &platform::TerminationSignals::terminationRequested, &main, [&main](int) {
+        main.flags().shutdownRequested = true;
+        main.close();
+    });
+
+    // The desktop session ending closes the program like "C&lose".
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &main, [&main](QSessionManager &) {
         main.flags().shutdownRequested = true;
         main.close();
     });

@@ -1,6 +1,7 @@
 #include "app/TMain.h"
 
 #include "app/LampWidget.h"
+#include "app/TrayStatus.h"
 #include "platform/Autostart.h"
 #include "platform/AtomicFile.h"
 #include "platform/JpegCodec.h"
@@ -10,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
@@ -38,6 +40,7 @@ namespace {
 
 constexpr int kTimerInterval = 30000;
 constexpr int kCancelPollMs = 100;
+constexpr int kCancelWaitSlackSeconds = 5;
 
 QCheckBox *checkBox(QWidget *parent, const char *name, const QString &caption, const QString &hint = QString())
 {
@@ -89,14 +92,15 @@ TMain::TMain(const platform::ProgramPaths &paths, std::unique_ptr<platform::Mess
 
     buildControls();
 
-    // Flags start cleared; the folder monitor and the working lists belong to the
-    // refresh and scheduling code that is attached after construction.
+    // Flags start cleared; the working lists belong to the refresh code that is
+    // attached after construction.
     m_flags.shutdownRequested = false;
     m_flags.writingShortcut = false;
 
     setFixedSize(kClientWidth, kClientHeight);
     QDir().mkpath(m_paths.dataFolder);
     ensureBackgroundPicture();
+    setUpDesktop();
 
     connect(&m_display, &platform::DisplayWriter::lineAdded, this, [this](const QString &line, int removed) {
         QTextDocument *doc = DisplayMemo->document();
@@ -298,6 +302,7 @@ void TMain::FormShow()
     m_display.clear();
     writeStartupBanner();
     emit firstShown();
+    ClaimStartPage();
     if (cb_startup->isChecked())
         QCoreApplication::postEvent(this, new QEvent(kRefreshMessage));
 }
@@ -360,7 +365,10 @@ void TMain::CancelRefresh()
     m_flags.cancelRequested = true;
     if (Shape1->lamp() == platform::Lamp::Red)
         setLamp(platform::Lamp::Yellow);
-    while (m_flags.captureInProgress) {
+    // The watchdog ends every fetch within twice the site timeout. A flag still
+    // set after that can only be waiting for a frame below this one to return.
+    const QDeadlineTimer deadline(std::chrono::seconds(2 * fetchTimeout() + kCancelWaitSlackSeconds));
+    while (m_flags.captureInProgress && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, kCancelPollMs);
         QThread::msleep(kCancelPollMs);
     }
@@ -375,7 +383,7 @@ void TMain::SaveSettingsClick()
 
 void TMain::CloseConfigurationClick()
 {
-    hide();
+    minimiseApplication();
 }
 
 void TMain::ShutdownClick()
@@ -409,7 +417,7 @@ void TMain::closeEvent(QCloseEvent *event)
     SaveSettings();
     if (!ending) {
         event->ignore();
-        hide();
+        minimiseApplication();
         return;
     }
     finishProgram();
@@ -473,7 +481,11 @@ void TMain::setProgressPosition(int position) { ProgressBar1->setValue(position)
 int TMain::progressPosition() const { return ProgressBar1->value(); }
 void TMain::setLamp(platform::Lamp lamp) { Shape1->setLamp(lamp); }
 platform::Lamp TMain::lamp() const { return Shape1->lamp(); }
-void TMain::setBusy(bool busy) { m_busy = busy; }
+void TMain::setBusy(bool busy)
+{
+    m_busy = busy;
+    m_tray->setBusy(busy);
+}
 void TMain::setRefreshControlsEnabled(bool enabled)
 {
     Button2->setEnabled(enabled);
@@ -482,6 +494,6 @@ void TMain::setRefreshControlsEnabled(bool enabled)
     else
         Timer1->stop();
 }
-void TMain::showStatusNow() {}
+void TMain::showStatusNow() { m_tray->showStatusNow(); }
 
 } // namespace vistrel::app

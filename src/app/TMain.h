@@ -23,6 +23,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -30,9 +31,14 @@ class QSpinBox;
 class QTabWidget;
 class QTimer;
 
+namespace vistrel::platform {
+class FolderMonitor;
+}
+
 namespace vistrel::app {
 
 class LampWidget;
+class TrayStatus;
 
 // The private message that starts the first refresh once the event loop runs.
 inline constexpr QEvent::Type kRefreshMessage = QEvent::Type(QEvent::User + 25);
@@ -66,6 +72,24 @@ public:
     void CloseConfigurationClick();
     void ShutdownClick();
     void ShowMainWindow();
+
+    // Scheduling: the half-minute tick and the Favorites folder's change event.
+    void Timer1Timer();
+    void RxFolderMonitor1Change();
+    int halfMinuteCounter() const;
+
+    // Asks for a picture file and makes it the pages' background.
+    void LoadBackgroundClick();
+    // False, with a message, when the file is not a usable picture.
+    bool LoadBackground(const QString &pictureFile);
+    void InstructionsClick();
+    // Makes the local server the browser's start page; called once at start-up.
+    void ClaimStartPage();
+
+    // The status texts of the still and the busy tray icon, as of now.
+    QString stillStatusText() const;
+    QString busyStatusText() const;
+    TrayStatus &tray() { return *m_tray; }
 
     platform::ProgramContext &context() { return m_context; }
     platform::MainFlags &flags() { return m_flags; }
@@ -134,6 +158,11 @@ private:
     void writeStartupBanner();
     void ensureBackgroundPicture();
     void finishProgram();
+    void setUpDesktop();
+    void buildTrayMenu();
+    void setUpTray();
+    // Back to the tray; without a notification area, to the task bar.
+    void minimiseApplication();
 
     platform::ProgramPaths m_paths;
     std::unique_ptr<platform::MessagePresenter> m_messages;
@@ -144,6 +173,7 @@ private:
     platform::PrivateTempFolder m_tempFolder;
     platform::ProgramContext m_context;
 
+    TrayStatus *m_tray = nullptr;
     std::function<void()> m_refreshCommand;
     QString m_startedPort = QStringLiteral("80");
     bool m_closeAfterRefresh = false;
@@ -187,6 +217,8 @@ public:
     QLabel *ClientCountLabel = nullptr;
     QPlainTextEdit *DisplayMemo = nullptr;
     QTimer *Timer1 = nullptr;
+    platform::FolderMonitor *RxFolderMonitor1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
 };
 
 } // namespace vistrel::app

@@ -26,7 +26,12 @@ void onError(j_common_ptr info)
     std::longjmp(err->jump, 1);
 }
 
-void silence(j_common_ptr, int) {}
+// Quiet, but still counted: a warning is how a truncated file shows itself.
+void silence(j_common_ptr info, int level)
+{
+    if (level < 0)
+        ++info->err->num_warnings;
+}
 
 } // namespace
 

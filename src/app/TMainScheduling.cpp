@@ -1,0 +1,143 @@
+// When refreshes start, the commands of the tray menu and the settings page.
+#include "app/BackgroundPicture.h"
+#include "app/BrowserIntegration.h"
+#include "app/TMain.h"
+#include "app/TrayStatus.h"
+#include "platform/FolderMonitor.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+
+namespace vistrel::app {
+
+namespace {
+
+constexpr const char *kCounterProperty = "tag";
+
+QAction *menuCommand(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+} // namespace
+
+void TMain::setUpDesktop()
+{
+    buildTrayMenu();
+    setUpTray();
+
+    connect(Timer1, &QTimer::timeout, this, &TMain::Timer1Timer);
+    connect(BackgroundButton, &QPushButton::clicked, this, [this] { LoadBackgroundClick(); });
+
+    RxFolderMonitor1 = new platform::FolderMonitor(this);
+    RxFolderMonitor1->setObjectName(QStringLiteral("RxFolderMonitor1"));
+    connect(RxFolderMonitor1, &platform::FolderMonitor::changed, this, &TMain::RxFolderMonitor1Change);
+    RxFolderMonitor1->setFolder(m_paths.favoritesFolder);
+    RxFolderMonitor1->setActive(true);
+
+    if (!writeInstructionsPage(m_paths.dataFolder))
+        m_display.write(QStringLiteral("*** Unable to write %1 ***").arg(QLatin1String(kInstructionsPage)));
+}
+
+void TMain::buildTrayMenu()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    // Queued, so that a refresh started from the menu does not run inside the
+    // menu's own event handling.
+    const auto queued = Qt::QueuedConnection;
+    connect(menuCommand(PopupMenu1, "Refresh1", QStringLiteral("Manually &Refresh")), &QAction::triggered, this,
+            [this] { Button2Click(); }, queued);
+    connect(menuCommand(PopupMenu1, "Cancel1", QStringLiteral("C&ancel Refresh")), &QAction::triggered, this,
+            [this] { CancelRefresh(); }, queued);
+    PopupMenu1->addSeparator();
+    connect(menuCommand(PopupMenu1, "Configure1", QStringLiteral("&Configure")), &QAction::triggered, this,
+            [this] { ShowMainWindow(); }, queued);
+    PopupMenu1->addSeparator();
+    connect(menuCommand(PopupMenu1, "Instructions1", QStringLiteral("Instructions")), &QAction::triggered, this,
+            [this] { InstructionsClick(); }, queued);
+    PopupMenu1->addSeparator();
+    connect(menuCommand(PopupMenu1, "Close1", QStringLiteral("C&lose")), &QAction::triggered, this,
+            [this] { ShutdownClick(); }, queued);
+}
+
+int TMain::halfMinuteCounter() const
+{
+    return Timer1->property(kCounterProperty).toInt();
+}
+
+void TMain::Timer1Timer()
+{
+    // The counter stands still while a refresh runs, and no refresh nests.
+    if (m_flags.refreshRunning)
+        return;
+    if (m_flags.changePending)
+        Button2Click();
+    const int counter = halfMinuteCounter() + 1;
+    Timer1->setProperty(kCounterProperty, counter);
+    if (cb_timerefresh->isChecked() && RxSpinEdit1->value() < counter / 2) {
+        Timer1->setProperty(kCounterProperty, 0);
+        Button2Click();
+    }
+}
+
+void TMain::RxFolderMonitor1Change()
+{
+    if (cb_autorefresh->isChecked() && !m_flags.writingShortcut)
+        m_flags.changePending = true;
+}
+
+void TMain::minimiseApplication()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
+void TMain::LoadBackgroundClick()
+{
+    // Nobody could answer the dialog without a display.
+    if (!platform::QtMessagePresenter::interactive())
+        return;
+    QStringList patterns;
+    for (const QByteArray &format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+    QFileDialog dialog(this, QStringLiteral("Select Image File"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("jpg"));
+    dialog.setNameFilters({QStringLiteral("Pictures (%1)").arg(patterns.join(QLatin1Char(' '))),
+                           QStringLiteral("All files (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    LoadBackground(dialog.selectedFiles().first());
+}
+
+bool TMain::LoadBackground(const QString &pictureFile)
+{
+    QString why;
+    if (installBackgroundPicture(pictureFile, m_paths.dataFolder, &why))
+        return true;
+    m_messages->error(QStringLiteral("Unable to use %1 as the background picture:\r\n%2").arg(pictureFile, why));
+    return false;
+}
+
+void TMain::InstructionsClick()
+{
+    openInstructions(m_registry, *m_messages, serverPort());
+}
+
+void TMain::ClaimStartPage()
+{
+    claimStartPage(m_registry, m_flags, m_paths.favoritesFolder, serverPort());
+}
+
+} // namespace vistrel::app
