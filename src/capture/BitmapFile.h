@@ -9,4 +9,7 @@ namespace vistrel::capture {
 // step. False when it could not be written.
 bool saveBitmap(const QImage &image, const QString &path);
 
+// Replaces a page image file with the given bytes in one step.
+bool replacePageImage(const QString &path, const QByteArray &bytes);
+
 } // namespace vistrel::capture

@@ -58,7 +58,7 @@ bool runCaptureWith(platform::ProgramContext &context, const CaptureServices &se
         tick.setSingleShot(true);
         QObject::connect(&tick, &QTimer::timeout, &loop, &QEventLoop::quit);
         QObject::connect(&monitor, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-        monitor.start(QThread::IdlePriority);
+        monitor.start(QThread::LowestPriority);
         while (!monitor.Terminated) {
             tick.start(kPollMilliseconds);
             loop.exec();

@@ -141,6 +141,37 @@ int RedirectionProbe::codeFor(const http::HttpResult &result) const
     return kCodeFailed;
 }
 
+const http::HttpResult &RedirectionProbe::ask(bool get, const std::string &url)
+{
+    for (const Answer &answer : m_remembered) {
+        if (answer.get == get && answer.url == url) {
+            m_last = answer;
+            return m_last.result;
+        }
+    }
+    m_client.setUrl(url);
+    Answer answer;
+    answer.get = get;
+    answer.url = url;
+    answer.result = get ? m_client.get() : m_client.head();
+    answer.headers = m_client.responseHeaders();
+    answer.body = m_client.responseBody();
+    // A cancelled request was not answered; it may be asked again.
+    if (answer.result.error != http::HttpError::Canceled) {
+        m_remembered.push_back(answer);
+        qsizetype bodies = 0;
+        for (const Answer &a : m_remembered)
+            bodies += a.body.size();
+        while (m_remembered.size() > kMaxRememberedAnswers
+               || (m_remembered.size() > 1 && bodies > kMaxRememberedBodyBytes)) {
+            bodies -= m_remembered.front().body.size();
+            m_remembered.pop_front();
+        }
+    }
+    m_last = std::move(answer);
+    return m_last.result;
+}
+
 int RedirectionProbe::probe(const std::string &url, bool bodyWanted)
 {
     m_bodyFetched = false;
@@ -152,25 +183,19 @@ int RedirectionProbe::probe(const std::string &url, bool bodyWanted)
     if (startsWith(lowerUrl, "ftp://"))
         return kCodeFtp;
 
-    m_client.setUrl(stripFragment(url));
-    http::HttpResult result = m_client.head();
-    if (result.ok()) {
-        const int code = result.status;
+    const std::string target = stripFragment(url);
+    if (const http::HttpResult &head = ask(false, target); head.ok()) {
+        const int code = head.status;
         if (code != 501 && code != 403 && !bodyWanted)
             return code;
-        result = m_client.get();
-        if (result.ok()) {
-            m_bodyFetched = true;
-            return result.status;
-        }
     }
-    // Some servers mishandle HEAD: one GET decides.
-    result = m_client.get();
-    if (result.ok()) {
+    // The body is wanted, or the server mishandles HEAD: one GET decides.
+    const http::HttpResult &get = ask(true, target);
+    if (get.ok()) {
         m_bodyFetched = true;
-        return result.status;
+        return get.status;
     }
-    return codeFor(result);
+    return codeFor(get);
 }
 
 bool RedirectionProbe::followRedirections(std::string &url)
@@ -186,7 +211,7 @@ bool RedirectionProbe::followRedirections(std::string &url)
         while (isRedirect(code) && hops < kMaxRedirectionHops) {
             ++hops;
             std::string location;
-            if (HttpResponseParser::headerValue(m_client.responseHeaders(), "Location", location)) {
+            if (HttpResponseParser::headerValue(responseHeaders(), "Location", location)) {
                 answer = true;
                 url = resolveTarget(url, location);
             }
@@ -195,13 +220,13 @@ bool RedirectionProbe::followRedirections(std::string &url)
         if (code < 0)
             return answer;
         std::string contentType;
-        if (!HttpResponseParser::headerValue(m_client.responseHeaders(), "Content-Type", contentType)
+        if (!HttpResponseParser::headerValue(responseHeaders(), "Content-Type", contentType)
             || majorType(contentType) != "text")
             return answer;
-        if (!m_bodyFetched && !m_client.get().ok())
+        if (!m_bodyFetched && !ask(true, stripFragment(url)).ok())
             return answerBefore;
         std::string target;
-        if (!metaRefreshTarget(m_client.responseBody(), target) || hops >= kMaxRedirectionHops)
+        if (!metaRefreshTarget(responseBody(), target) || hops >= kMaxRedirectionHops)
             return answer;
         ++hops;
         url = resolveTarget(url, target);
@@ -218,9 +243,9 @@ bool RedirectionProbe::isTextOrImage(const std::string &url)
         if (major == "text" || major == "image")
             textOrImage = true;
     };
-    if (!forEachContentType(m_client.responseHeaders(), look)) {
+    if (!forEachContentType(responseHeaders(), look)) {
         probe(url, true);
-        forEachContentType(m_client.responseHeaders(), look);
+        forEachContentType(responseHeaders(), look);
     }
     return textOrImage;
 }
@@ -229,11 +254,11 @@ std::string RedirectionProbe::title(const std::string &url)
 {
     if (probe(url, true) < 0)
         return {};
-    const QByteArray &body = m_client.responseBody();
+    const QByteArray &body = responseBody();
     const QByteArray bytes = titleBytes(body);
     if (bytes.isEmpty())
         return {};
-    return toUtf8(bytes, declaredCharset(m_client.responseHeaders(), body));
+    return toUtf8(bytes, declaredCharset(responseHeaders(), body));
 }
 
 quint32 RedirectionProbe::visitCount(const std::string &url) const

@@ -15,7 +15,6 @@
 #include "capture/RedirectionProbe.h"
 #include "capture/ShellFolder.h"
 #include "capture/ValueToText.h"
-#include "platform/AtomicFile.h"
 #include "platform/ProgramContext.h"
 #include "platform/ShortcutWriter.h"
 #include "platform/TextEncodings.h"
@@ -57,7 +56,7 @@ bool copyOver(const QString &from, const QString &to)
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
         return false;
-    return platform::writeFileAtomically(to, source.readAll());
+    return replacePageImage(to, source.readAll());
 }
 
 } // namespace

@@ -28,7 +28,7 @@ void TGet_WebMonitor::Execute()
     worker->Name = Name;
     worker->Path = Path;
     worker->IsHistory = IsHistory;
-    worker->start(QThread::IdlePriority);
+    worker->start(QThread::LowestPriority);
     const qint64 limit = qint64(std::max(1, Timeout)) * 2 * 1000;
     if (!worker->wait(QDeadlineTimer(limit))) {
         qCDebug(vistrelTrace) << "capture timed out:" << Name;

@@ -68,10 +68,17 @@ TEST_F(Probe, StatusOfHeadAndTheGetRules)
     EXPECT_EQ(methods(), QList<QByteArray>{"HEAD /ok"});
 
     server.clearRequests();
-    EXPECT_EQ(probe.probe(url("/ok#part"), true), 200);
-    EXPECT_TRUE(probe.bodyFetched());
-    EXPECT_EQ(client.responseBody(), "<title>x</title>");
+    RedirectionProbe fresh(client);
+    EXPECT_EQ(fresh.probe(url("/ok#part"), true), 200);
+    EXPECT_TRUE(fresh.bodyFetched());
+    EXPECT_EQ(fresh.responseBody(), "<title>x</title>");
     EXPECT_EQ(methods(), (QList<QByteArray>{"HEAD /ok", "GET /ok"}));
+
+    // Asked again, the probe answers from memory.
+    server.clearRequests();
+    EXPECT_EQ(fresh.probe(url("/ok"), true), 200);
+    EXPECT_EQ(fresh.probe(url("/ok"), false), 200);
+    EXPECT_TRUE(server.requests().isEmpty());
 
     // 405 stands; 403 and 501 are asked again with GET, whose status counts.
     server.on("HEAD", "/m", TestHttpServer::status(405));
@@ -180,12 +187,14 @@ TEST_F(Probe, FollowsRedirectionsWithinSixHops)
     EXPECT_TRUE(probe.followRedirections(u));
     EXPECT_EQ(u, url("/loop"));
 
-    // A 3xx without Location is asked again, within the same limit.
+    // A 3xx without Location is asked again, within the same limit; the site
+    // sees the question once.
     server.on("/nowhere", TestHttpServer::status(307));
     server.clearRequests();
     u = url("/nowhere");
     EXPECT_FALSE(probe.followRedirections(u));
-    EXPECT_EQ(server.requests().size(), 7);
+    EXPECT_EQ(u, url("/nowhere"));
+    EXPECT_EQ(server.requests().size(), 1);
 }
 
 TEST_F(Probe, ResolvesLocationsAgainstTheCurrentUrl)
