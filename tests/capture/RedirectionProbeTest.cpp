@@ -319,3 +319,22 @@ TEST(ProbeVisits, CountsFromTheUrlCache)
     RedirectionProbe without(client);
     EXPECT_EQ(without.visitCount("http://known.example/page"), 0u);
 }
+
+TEST_F(Probe, ARequestDuringAWaitTakesItsOwnClient)
+{
+    auto slow = TestHttpServer::page("<title>Slow</title>");
+    slow.delayMilliseconds = 300;
+    server.on("/slow", slow);
+    server.on("/quick", TestHttpServer::page("<title>Quick</title>"));
+    http::HttpResult reentered;
+    std::string title;
+    // Fired while the probe waits for /slow, as a form post of the web server would be.
+    QTimer::singleShot(100, [&] {
+        client.setUrl(url("/quick"));
+        reentered = client.head();
+        title = fetchPageTitle(url("/quick"), 5);
+    });
+    EXPECT_EQ(probe.title(url("/slow")), "Slow");
+    EXPECT_EQ(reentered.error, http::HttpError::Socket);
+    EXPECT_EQ(title, "Quick");
+}
