@@ -16,8 +16,10 @@ connections=${BENCH_CONNECTIONS:-50}
 threads=${BENCH_THREADS:-2}
 ours_port=${BENCH_OURS_PORT:-18481}
 nginx_port=${BENCH_NGINX_PORT:-18482}
-# The program listens with a backlog of 5; nginx is given the same.
-backlog=${BENCH_BACKLOG:-5}
+# Both servers get the same listen backlog. The program itself listens with 5,
+# which makes 50 clients reconnecting at once wait for SYN retries on either
+# server; nginx's own default keeps the comparison about the engines.
+backlog=${BENCH_BACKLOG:-511}
 
 for tool in wrk nginx; do
     command -v "$tool" >/dev/null || [ -x "/usr/sbin/$tool" ] || { echo "$tool is not installed" >&2; exit 1; }
