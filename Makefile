@@ -35,7 +35,8 @@ build: deps
 
 e2e: build
 	cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error
-	cd tests/e2e && VISTREL_BINARY=$(CURDIR)/$(BUILD)/vistrel node --test
+	cd tests/e2e && VISTREL_BINARY=$(CURDIR)/$(BUILD)/vistrel \
+	    VISTREL_PAGEGEN=$(CURDIR)/$(BUILD)/tests/e2e/vistrel_pagegen node --test
 
 clean:
 	rm -rf $(BUILD)

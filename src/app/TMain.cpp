@@ -1,6 +1,9 @@
 #include "app/TMain.h"
 
 #include "app/LampWidget.h"
+#include "catalogue/RefreshDriver.h"
+#include "pages/PageDiagnostics.h"
+#include "pages/PageSet.h"
 #include "app/TrayStatus.h"
 #include "platform/Autostart.h"
 #include "platform/AtomicFile.h"
@@ -91,6 +94,7 @@ TMain::TMain(const platform::ProgramPaths &paths, std::unique_ptr<platform::Mess
         qt->setDisplaySink([this](const QString &line) { m_display.write(line); });
 
     buildControls();
+    wireSubsystems();
 
     // Flags start cleared; the working lists belong to the refresh code that is
     // attached after construction.
@@ -166,24 +170,31 @@ QWidget *TMain::buildMainSetupPage()
                        QStringLiteral("By Creation Date (Ascending)"), QStringLiteral("By Creation Date (Descending)"),
                        QStringLiteral("Randomly")});
 
+    // One setting per line where the caption is long, two where both fit.
+    for (QSpinBox *spin : {RxSpinEdit1, RxSpinEdit2, RxSpinEdit3})
+        spin->setFixedWidth(64);
+    g->setContentsMargins(6, 2, 6, 2);
+    g->setColumnStretch(3, 1);
     int row = 0;
-    g->addWidget(cb_autorefresh, row++, 0, 1, 3);
-    g->addWidget(cb_History, row, 0);
-    g->addWidget(RxSpinEdit2, row, 1);
-    g->addWidget(new QLabel(QStringLiteral("times"), SettingsGroup), row++, 2);
-    g->addWidget(cb_timerefresh, row, 0);
-    g->addWidget(RxSpinEdit1, row, 1);
-    g->addWidget(new QLabel(QStringLiteral("minutes"), SettingsGroup), row++, 2);
-    g->addWidget(new QLabel(QStringLiteral("Site Timeout"), SettingsGroup), row, 0);
-    g->addWidget(RxSpinEdit3, row++, 1);
-    g->addWidget(new QLabel(QStringLiteral("Sort Favorites "), SettingsGroup), row, 0);
-    g->addWidget(sort_by, row++, 1, 1, 2);
-    g->addWidget(cb_newpage, row, 0);
-    g->addWidget(cb_startup, row++, 1, 1, 2);
-    g->addWidget(cb_autostart, row, 0);
-    g->addWidget(cb_newonly, row++, 1, 1, 2);
-    g->addWidget(cb_ShowCode, row, 0);
-    g->addWidget(cb_homepage, row++, 1, 1, 2);
+    g->addWidget(cb_autorefresh, row++, 0, 1, 4);
+    auto inlineRow = [&](std::initializer_list<QWidget *> widgets) {
+        auto *line = new QHBoxLayout;
+        line->setSpacing(4);
+        for (QWidget *w : widgets)
+            line->addWidget(w);
+        line->addStretch(1);
+        g->addLayout(line, row++, 0, 1, 4);
+    };
+    inlineRow({cb_History, RxSpinEdit2, new QLabel(QStringLiteral("times"), SettingsGroup)});
+    inlineRow({cb_timerefresh, RxSpinEdit1, new QLabel(QStringLiteral("minutes"), SettingsGroup)});
+    inlineRow({new QLabel(QStringLiteral("Site Timeout"), SettingsGroup), RxSpinEdit3,
+               new QLabel(QStringLiteral("   Sort Favorites "), SettingsGroup), sort_by});
+    g->addWidget(cb_newpage, row, 0, 1, 2);
+    g->addWidget(cb_startup, row++, 2, 1, 2);
+    g->addWidget(cb_autostart, row, 0, 1, 2);
+    g->addWidget(cb_newonly, row++, 2, 1, 2);
+    g->addWidget(cb_ShowCode, row++, 0, 1, 4);
+    g->addWidget(cb_homepage, row++, 0, 1, 4);
     grid->addWidget(SettingsGroup, 0, 0, 1, 4);
 
     Shape1 = new LampWidget(page);
@@ -216,12 +227,15 @@ QWidget *TMain::buildMainSetupPage()
     CloseConfigButton = button(page, "CloseConfigButton", QStringLiteral("&Close Configuration Window"));
     SaveSettingsButton = button(page, "SaveSettingsButton", QStringLiteral("Save S&ettings"),
                                 QStringLiteral("Save settings. Some changes may require a restart of the program."));
-    grid->addWidget(Button2, 4, 0);
-    grid->addWidget(CancelButton, 4, 1);
-    grid->addWidget(BackgroundButton, 4, 2, 1, 2);
-    grid->addWidget(SaveSettingsButton, 5, 0);
-    grid->addWidget(CloseConfigButton, 5, 1);
-    grid->addWidget(ShutdownButton, 5, 2, 1, 2);
+    auto *buttons = new QGridLayout;
+    buttons->setSpacing(2);
+    buttons->addWidget(Button2, 0, 0);
+    buttons->addWidget(CancelButton, 0, 1);
+    buttons->addWidget(SaveSettingsButton, 0, 2);
+    buttons->addWidget(BackgroundButton, 1, 0, 1, 2);
+    buttons->addWidget(ShutdownButton, 1, 2);
+    buttons->addWidget(CloseConfigButton, 2, 0, 1, 3);
+    grid->addLayout(buttons, 4, 0, 1, 4);
 
     // Holds the browser's menu order of the folder being walked.
     ListBox1 = new QListWidget(page);
@@ -302,6 +316,7 @@ void TMain::FormShow()
     m_display.clear();
     writeStartupBanner();
     emit firstShown();
+    writeStartupPages();
     ClaimStartPage();
     if (cb_startup->isChecked())
         QCoreApplication::postEvent(this, new QEvent(kRefreshMessage));
@@ -343,9 +358,9 @@ void TMain::closeServerLog()
 void TMain::Button2Click()
 {
     // A refresh never nests inside another.
-    if (m_flags.refreshRunning)
+    if (m_flags.refreshRunning || m_inRefreshCommand)
         return;
-    m_flags.refreshRunning = true;
+    m_inRefreshCommand = true;
     if (m_refreshCommand) {
         try {
             m_refreshCommand();
@@ -353,7 +368,7 @@ void TMain::Button2Click()
             // The refresh absorbs its own errors; nothing escapes an event handler.
         }
     }
-    m_flags.refreshRunning = false;
+    m_inRefreshCommand = false;
     if (m_closeAfterRefresh) {
         m_closeAfterRefresh = false;
         QTimer::singleShot(0, this, &QWidget::close);
@@ -402,7 +417,7 @@ void TMain::ShowMainWindow()
 void TMain::closeEvent(QCloseEvent *event)
 {
     const bool ending = !cb_autostart->isChecked() || m_flags.shutdownRequested;
-    if (ending && m_flags.refreshRunning) {
+    if (ending && (m_flags.refreshRunning || m_inRefreshCommand)) {
         // A close that arrives while a refresh pumps events must not pull anything
         // from under it: cancel, and close again once the refresh has returned.
         m_flags.cancelRequested = true;

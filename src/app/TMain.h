@@ -35,6 +35,14 @@ namespace vistrel::platform {
 class FolderMonitor;
 }
 
+namespace vistrel::catalogue {
+class RefreshDriver;
+}
+namespace vistrel::pages {
+class PageDiagnostics;
+class PageSet;
+}
+
 namespace vistrel::app {
 
 class LampWidget;
@@ -153,6 +161,10 @@ protected:
 
 private:
     void buildControls();
+    // Connects the subsystems (refresh, capture, pages, web server) to the window.
+    void wireSubsystems();
+    // The template files and first pages of the data folder.
+    void writeStartupPages();
     QWidget *buildMainSetupPage();
     QWidget *buildWebServerPage();
     void writeStartupBanner();
@@ -175,8 +187,12 @@ private:
 
     TrayStatus *m_tray = nullptr;
     std::function<void()> m_refreshCommand;
+    std::unique_ptr<catalogue::RefreshDriver> m_refresh;
+    std::unique_ptr<pages::PageDiagnostics> m_pageDiagnostics;
+    std::unique_ptr<pages::PageSet> m_pages;
     QString m_startedPort = QStringLiteral("80");
     bool m_closeAfterRefresh = false;
+    bool m_inRefreshCommand = false; // the refresh driver keeps MainFlags::refreshRunning itself
     bool m_ending = false;
     bool m_busy = false;
 

@@ -77,7 +77,7 @@ int TMain::halfMinuteCounter() const
 void TMain::Timer1Timer()
 {
     // The counter stands still while a refresh runs, and no refresh nests.
-    if (m_flags.refreshRunning)
+    if (m_flags.refreshRunning || m_inRefreshCommand)
         return;
     if (m_flags.changePending)
         Button2Click();

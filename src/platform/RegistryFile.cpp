@@ -3,13 +3,17 @@
 #include "platform/RegistryDocument.h"
 #include "platform/AtomicFile.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QMutex>
 #include <QSet>
 #include <QStandardPaths>
 
 #include <cstdio>
+
+#include <sys/stat.h>
 
 namespace vistrel::platform {
 
@@ -30,15 +34,40 @@ void reportOnce(const QString &path, const QStringList &problems)
     }
 }
 
+// The file is read on every access, but parsed again only when it changed:
+// a refresh asks for many values of one large file.
 RegistryDocument load(const QString &path)
 {
+    struct Cached
+    {
+        QString path;
+        QDateTime modified;
+        qint64 size = -1;
+        quint64 inode = 0;
+        RegistryDocument doc;
+    };
+    static QMutex mutex;
+    static Cached cache;
+
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    QMutexLocker lock(&mutex);
+    const QDateTime modified = info.lastModified();
+    struct stat st = {};
+    const quint64 inode = ::stat(QFile::encodeName(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
+    if (cache.path == path && cache.modified == modified && cache.size == info.size() && cache.inode == inode)
+        return cache.doc;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QStringList problems;
     RegistryDocument doc = RegistryDocument::parse(file.readAll(), &problems);
+    lock.unlock();
     if (!problems.isEmpty())
         reportOnce(path, problems);
+    lock.relock();
+    cache = Cached{path, modified, info.size(), inode, doc};
     return doc;
 }
 

@@ -1,0 +1,60 @@
+// How the window's parts meet: the refresh command and what it calls.
+#include "app/TMain.h"
+
+#include "catalogue/RefreshDriver.h"
+#include "pages/PageDiagnostics.h"
+#include "pages/PageSet.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+
+#include <stdexcept>
+
+namespace vistrel::app {
+
+namespace {
+
+// Page problems go to both diagnostic channels: the server display, where a
+// person looks, and the refresh trace.
+class PageDiagnosticsToChannels : public pages::PageDiagnostics
+{
+public:
+    explicit PageDiagnosticsToChannels(platform::ProgramContext &context) : m_context(context) {}
+    void pageMessage(const QString &text) override
+    {
+        m_context.display.write(text);
+        m_context.trace.add(text);
+    }
+    void processPendingEvents() override { QCoreApplication::processEvents(); }
+
+private:
+    platform::ProgramContext &m_context;
+};
+
+} // namespace
+
+void TMain::wireSubsystems()
+{
+    m_pageDiagnostics = std::make_unique<PageDiagnosticsToChannels>(m_context);
+    m_pages = std::make_unique<pages::PageSet>(m_paths.dataFolder, serverPort().toUtf8(), newPage(),
+                                               m_pageDiagnostics.get());
+
+    m_refresh = std::make_unique<catalogue::RefreshDriver>(m_context);
+    m_refresh->setPageGeneration([this](const std::string &listingText) {
+        m_pages->setPort(serverPort().toUtf8());
+        m_pages->setNewPage(newPage());
+        const pages::PageReport report = m_pages->runGenerationPass(QByteArray::fromStdString(listingText));
+        if (!report.ok())
+            throw std::runtime_error("some pages could not be written");
+    });
+    setRefreshCommand([this] { m_refresh->Button2Click(); });
+}
+
+void TMain::writeStartupPages()
+{
+    m_pages->setPort(serverPort().toUtf8());
+    m_pages->setNewPage(newPage());
+    m_pages->runStartupSequence();
+}
+
+} // namespace vistrel::app
