@@ -1,5 +1,7 @@
 #include "server/http/HttpPath.h"
 
+#include "platform/TextEncodings.h"
+
 #include <QList>
 
 #include <cerrno>
@@ -14,17 +16,6 @@
 namespace vistrel::server::httppath {
 
 namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool exists(const QByteArray &path)
 {
@@ -46,8 +37,8 @@ QByteArray percentDecode(QByteArrayView text)
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            const int high = hexValue(text[i + 1]);
-            const int low = hexValue(text[i + 2]);
+            const int high = platform::hexDigitValue(text[i + 1]);
+            const int low = platform::hexDigitValue(text[i + 2]);
             if (high >= 0 && low >= 0) {
                 out.append(char(high * 16 + low));
                 i += 2;
