@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include <csignal>
 
 int main(int argc, char **argv)
 {
@@ -15,7 +14,6 @@ int main(int argc, char **argv)
         QTextStream(stderr) << "usage: vistrel_bench_serve FOLDER PORT [BACKLOG]\n";
         return 2;
     }
-    std::signal(SIGPIPE, SIG_IGN);
     vistrel::server::THttpServer server;
     server.setObjectName(QStringLiteral("HttpServer1"));
     server.SetDocDir(args[1]);

@@ -1,6 +1,7 @@
 // How the window's parts meet: the refresh command and what it calls.
 #include "app/TMain.h"
 
+#include "capture/CaptureCall.h"
 #include "catalogue/RefreshDriver.h"
 #include "pages/PageDiagnostics.h"
 #include "pages/PageSet.h"
@@ -40,6 +41,10 @@ void TMain::wireSubsystems()
                                                m_pageDiagnostics.get());
 
     m_refresh = std::make_unique<catalogue::RefreshDriver>(m_context);
+    m_refresh->setCaptureFunction(
+        [this](const QString &path, const QString &name, bool isHistory, std::string &currentLinkText) {
+            return capture::runCapture(m_context, path, name, isHistory, currentLinkText);
+        });
     m_refresh->setPageGeneration([this](const std::string &listingText) {
         m_pages->setPort(serverPort().toUtf8());
         m_pages->setNewPage(newPage());

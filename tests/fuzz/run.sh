@@ -13,5 +13,5 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vistrel-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cp "$here"/corpus/* "$work"/
 mkdir -p "$here/findings"
-"$build/tests/fuzz/fuzz_request_parser" "$work" -max_total_time="$seconds" -max_len=20000 \
+"$build/tests/fuzz/fuzz_request_parser" "$work" -max_total_time="$seconds" -max_len=20000 -len_control=0 \
     -artifact_prefix="$here/findings/" -print_final_stats=1

@@ -90,6 +90,19 @@ TEST(HttpPath, OpeningNeverLeavesTheRoot)
     EXPECT_TRUE(open("sub/up/secret.txt").Escaped);
     EXPECT_EQ(open("missing.txt").Error, ENOENT);
 
+    // The fallback for systems without openat2 draws the same line.
+    auto resolved = [&](const QByteArray &relative) {
+        OpenResult r = openConfinedResolved(base + "/docs/" + relative, base + "/docs");
+        if (r.Fd >= 0)
+            ::close(r.Fd);
+        return r;
+    };
+    EXPECT_GE(resolved("sub/in.txt").Fd, 0);
+    EXPECT_GE(resolved("alias.txt").Fd, 0);
+    EXPECT_TRUE(resolved("out.txt").Escaped);
+    EXPECT_TRUE(resolved("sub/up/secret.txt").Escaped);
+    EXPECT_EQ(resolved("missing.txt").Error, ENOENT);
+
     // The folder replaced by a new one of the same name is found again.
     ASSERT_TRUE(QDir(dir.filePath("docs")).removeRecursively());
     ASSERT_TRUE(QDir(dir.path()).mkpath("docs"));

@@ -527,3 +527,21 @@ TEST_F(HttpServerTest, OverCapacityAnswer)
                                         "Content-length: 33\r\n\r\nServer overloaded. Retry later.\r\n");
     EXPECT_EQ(server.ClientCount(), 1);
 }
+
+TEST_F(HttpServerTest, OptionsForListingsAndOutsideTheRoot)
+{
+    writeFile("sub/b&c.txt", "x");
+    ASSERT_TRUE(QDir().mkpath(m_docs + "/sub/inner"));
+    EXPECT_TRUE(request("GET /sub/ HTTP/1.1\r\n\r\n").startsWith("HTTP/1.1 404"));
+
+    server.SetOptions(THttpOption::hoAllowDirList | THttpOption::hoAllowOutsideRoot);
+    const auto [header, body] = splitAnswer(request("GET /sub HTTP/1.1\r\n\r\n"));
+    EXPECT_TRUE(header.startsWith("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
+                                  + QByteArray::number(body.size()) + "\r\n"));
+    EXPECT_TRUE(body.contains("<A HREF=\"/sub/inner/\">inner/</A>")) << body.toStdString();
+    EXPECT_TRUE(body.contains("<A HREF=\"/sub/b%26c.txt\">b&amp;c.txt</A>")) << body.toStdString();
+    EXPECT_TRUE(request("HEAD /sub/ HTTP/1.1\r\n\r\n").endsWith("Connection: Close\r\n\r\n"));
+
+    // Only when asked for does the engine serve what lies outside its folder.
+    EXPECT_TRUE(request("GET /../secret.txt HTTP/1.1\r\n\r\n").endsWith("\r\n\r\nsecret"));
+}

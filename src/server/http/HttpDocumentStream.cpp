@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/sendfile.h>
 #include <unistd.h>
 
 namespace vistrel::server {
@@ -28,6 +29,33 @@ void HttpDocumentStream::close()
         m_fd = -1;
     }
     QIODevice::close();
+}
+
+bool HttpDocumentStream::atFileSpan() const
+{
+    return m_piece < m_pieces.size() && m_pieces[m_piece].Bytes.isEmpty();
+}
+
+qint64 HttpDocumentStream::sendFileTo(int socket, qint64 maxSize)
+{
+    const answers::DocumentPlan::Piece &piece = m_pieces[m_piece];
+    off_t offset = piece.Start + m_offset;
+    const qint64 want = std::min(maxSize, piece.Length - m_offset);
+    ssize_t sent;
+    do {
+        sent = ::sendfile(socket, m_fd, &offset, size_t(want));
+    } while (sent < 0 && errno == EINTR);
+    if (sent == 0)
+        setErrorString(QStringLiteral("The file became shorter while it was sent."));
+    if (sent <= 0)
+        return sent;
+    m_offset += sent;
+    m_remaining -= sent;
+    if (m_offset == piece.Length) {
+        ++m_piece;
+        m_offset = 0;
+    }
+    return sent;
 }
 
 qint64 HttpDocumentStream::readData(char *data, qint64 maxSize)

@@ -21,6 +21,13 @@ public:
     qint64 bytesAvailable() const override { return m_remaining + QIODevice::bytesAvailable(); }
     void close() override;
 
+    // Whether the next bytes come from the file itself.
+    bool atFileSpan() const;
+    // Sends up to `maxSize` file bytes of the current span straight to
+    // `socket`; the count, 0 when the file ended early (an error), or -1 with
+    // errno set.
+    qint64 sendFileTo(int socket, qint64 maxSize);
+
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
     qint64 writeData(const char *, qint64) override { return -1; }

@@ -1,5 +1,7 @@
 #include "server/http/HttpPath.h"
 
+#include "platform/TextEncodings.h"
+
 #include <QList>
 
 #include <cerrno>
@@ -15,17 +17,6 @@ namespace vistrel::server::httppath {
 
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool exists(const QByteArray &path)
 {
     struct stat st;
@@ -38,32 +29,6 @@ bool isFolder(const QByteArray &path)
     return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Kernels before 5.6 have no openat2; the fallback resolves the whole path
-// and checks the result instead.
-OpenResult openConfinedByRealpath(const QByteArray &document, const QByteArray &root)
-{
-    OpenResult result;
-    char resolvedRoot[PATH_MAX];
-    char resolvedDoc[PATH_MAX];
-    if (!::realpath(root.constData(), resolvedRoot)) {
-        result.Error = errno;
-        return result;
-    }
-    if (!::realpath(document.constData(), resolvedDoc)) {
-        result.Error = errno;
-        return result;
-    }
-    if (!isInsideRoot(QByteArrayView(resolvedDoc), QByteArrayView(resolvedRoot))) {
-        result.Escaped = true;
-        result.Error = EXDEV;
-        return result;
-    }
-    result.Fd = ::open(resolvedDoc, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (result.Fd < 0)
-        result.Error = errno;
-    return result;
-}
-
 } // namespace
 
 QByteArray percentDecode(QByteArrayView text)
@@ -72,8 +37,8 @@ QByteArray percentDecode(QByteArrayView text)
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            const int high = hexValue(text[i + 1]);
-            const int low = hexValue(text[i + 2]);
+            const int high = platform::hexDigitValue(text[i + 1]);
+            const int low = platform::hexDigitValue(text[i + 2]);
             if (high >= 0 && low >= 0) {
                 out.append(char(high * 16 + low));
                 i += 2;
@@ -171,6 +136,32 @@ QByteArray applyDefaultDocument(const QByteArray &document, const QByteArray &de
     return document;
 }
 
+// Where openat2 is missing, the whole path is resolved and the result checked
+// instead.
+OpenResult openConfinedResolved(const QByteArray &document, const QByteArray &root)
+{
+    OpenResult result;
+    char resolvedRoot[PATH_MAX];
+    char resolvedDoc[PATH_MAX];
+    if (!::realpath(root.constData(), resolvedRoot)) {
+        result.Error = errno;
+        return result;
+    }
+    if (!::realpath(document.constData(), resolvedDoc)) {
+        result.Error = errno;
+        return result;
+    }
+    if (!isInsideRoot(QByteArrayView(resolvedDoc), QByteArrayView(resolvedRoot))) {
+        result.Escaped = true;
+        result.Error = EXDEV;
+        return result;
+    }
+    result.Fd = ::open(resolvedDoc, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (result.Fd < 0)
+        result.Error = errno;
+    return result;
+}
+
 void DocumentRoot::setPath(const QByteArray &path)
 {
     if (path == m_path)
@@ -233,8 +224,9 @@ OpenResult openDocument(const QByteArray &document, DocumentRoot &root, bool con
             return result;
         }
         result.Error = errno;
-        if (result.Error == ENOSYS)
-            return openConfinedByRealpath(document, root.path());
+        // Without openat2 (old kernel, or a sandbox that forbids it).
+        if (result.Error == ENOSYS || result.Error == EPERM)
+            return openConfinedResolved(document, root.path());
         if (result.Error != ENOENT || attempt > 0)
             break;
         struct stat st;

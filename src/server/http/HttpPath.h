@@ -68,4 +68,8 @@ private:
 // blocks on a FIFO or a device.
 OpenResult openDocument(const QByteArray &document, DocumentRoot &root, bool confine);
 
+// The same confinement by resolving the whole path first, for systems
+// without openat2.
+OpenResult openConfinedResolved(const QByteArray &document, const QByteArray &root);
+
 } // namespace vistrel::server::httppath

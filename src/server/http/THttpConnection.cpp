@@ -81,6 +81,7 @@ THttpConnection::~THttpConnection()
 template <class F> void THttpConnection::guarded(F &&step)
 {
     // A fault in a handler or in the engine ends this connection only.
+    const BusyScope busy(m_busy);
     try {
         step();
     } catch (const std::exception &e) {
@@ -98,7 +99,6 @@ void THttpConnection::attach(THttpServer *server, QTcpSocket *socket)
     m_socket = socket;
     socket->setParent(this);
     socket->setReadBufferSize(limits::kSocketReadBuffer);
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_peerAddr = socket->peerAddress().toString();
     m_peerPort = socket->peerPort();
     m_docDir = QFile::encodeName(server->DocDir());
@@ -601,6 +601,12 @@ void THttpConnection::startSending(QByteArray prefix, std::unique_ptr<QIODevice>
     m_prefix = std::move(prefix);
     m_responseStream = std::move(body);
     m_sending = true;
+    if (KeepAlive() && !m_lowDelay) {
+        // The last piece of a kept-alive answer must not wait for an ACK;
+        // a closing answer is pushed out by the shutdown anyway.
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        m_lowDelay = true;
+    }
     pump();
 }
 
@@ -623,6 +629,10 @@ void THttpConnection::pump()
     while (m_sending && !m_closed) {
         if (m_socket->bytesToWrite() > 0)
             return; // the socket layer still holds part of a batch; bytesWritten resumes
+        if (const int r = sendFileSpan(); r < 0)
+            return;
+        else if (r > 0)
+            continue;
         QByteArray batch = std::exchange(m_prefix, QByteArray());
         const qsizetype headerSize = batch.size();
         batch.resize(headerSize + limits::kSendBatch);
@@ -643,14 +653,47 @@ void THttpConnection::pump()
     }
 }
 
-bool THttpConnection::handOver(const QByteArray &bytes)
+int THttpConnection::sendFileSpan()
+{
+    // A document's file bytes go from the file to the socket inside the
+    // kernel, a batch at a time, the header just before them. When the
+    // socket is full the ordinary road takes over, since only data queued in
+    // the socket layer brings a bytesWritten notification.
+    auto *document = qobject_cast<HttpDocumentStream *>(m_responseStream.get());
+    if (!document || !document->atFileSpan())
+        return 0;
+    const int fd = int(m_socket->socketDescriptor());
+    if (!m_prefix.isEmpty()) {
+        const QByteArray header = std::exchange(m_prefix, QByteArray());
+        m_responseSent += header.size();
+        if (!handOver(header, MSG_MORE))
+            return -1;
+    }
+    const qint64 sent = document->sendFileTo(fd, limits::kSendBatch);
+    if (sent < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return 0;
+        Abort();
+        return -1;
+    }
+    if (sent == 0) {
+        qCWarning(lcHttp) << objectName() << "stream failed:" << document->errorString();
+        Abort();
+        return -1;
+    }
+    m_responseSent += sent;
+    m_lastActivity = nowMs();
+    return 1;
+}
+
+bool THttpConnection::handOver(const QByteArray &bytes, int flags)
 {
     // Straight to the kernel when the socket layer's buffer is empty; what the
     // kernel cannot take now is queued there and announced by bytesWritten.
     const int fd = int(m_socket->socketDescriptor());
     qint64 sent;
     do {
-        sent = ::send(fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        sent = ::send(fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT | flags);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
@@ -753,17 +796,8 @@ void THttpConnection::reportClosed(int error)
     m_sending = false;
     // The file goes now, not when the object is finally released.
     m_responseStream.reset();
-    if (!m_server)
-        return;
-    QPointer<THttpConnection> self(this);
-    QPointer<THttpServer> server(m_server);
-    QMetaObject::invokeMethod(
-        m_server,
-        [self, server, error] {
-            if (self && server)
-                server->clientClosed(self, error);
-        },
-        Qt::QueuedConnection);
+    if (m_server)
+        m_server->queueClosed(this, error);
 }
 
 void THttpConnection::checkTimeouts(qint64 now)

@@ -130,7 +130,8 @@ private:
 
     void startSending(QByteArray prefix, std::unique_ptr<QIODevice> body, bool handlerStream);
     void pump();
-    bool handOver(const QByteArray &bytes);
+    bool handOver(const QByteArray &bytes, int flags = 0);
+    int sendFileSpan();
     httppath::DocumentRoot &documentRoot();
     void finishSending();
     void beginClosing();
@@ -188,6 +189,18 @@ private:
     qint64 m_responseSize = 0;
     qint64 m_responseSent = 0;
 
+    // Depth of this connection's own code on the stack: while above 0 the
+    // object may only be released later.
+    int m_busy = 0;
+    struct BusyScope
+    {
+        int &depth;
+        explicit BusyScope(int &d) : depth(++d) {}
+        ~BusyScope() { --depth; }
+        BusyScope(const BusyScope &) = delete;
+        BusyScope &operator=(const BusyScope &) = delete;
+    };
+    bool m_lowDelay = false;
     bool m_inInput = false;
     bool m_inputScheduled = false;
     bool m_closing = false;

@@ -7,11 +7,13 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QMetaMethod>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <chrono>
 #include <exception>
+#include <csignal>
 #include <sys/socket.h>
 
 namespace vistrel::server {
@@ -149,6 +151,11 @@ void THttpServer::Stop()
 
 bool THttpServer::openListener()
 {
+    // Files go to clients with sendfile, which has no MSG_NOSIGNAL: a client
+    // that vanishes mid-answer must cost its connection, not the program.
+    struct sigaction current {};
+    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+        ::signal(SIGPIPE, SIG_IGN);
     m_error.clear();
     bool portOk = false;
     const uint port = m_port.trimmed().toUInt(&portOk);
@@ -210,6 +217,7 @@ void THttpServer::acceptClients()
             continue;
         }
         ++m_clientCounter;
+        const THttpConnection::BusyScope busy(client->m_busy);
         client->setParent(this);
         client->setObjectName(objectName() + QStringLiteral("Client") + QString::number(m_clientCounter));
         client->attach(this, socket);
@@ -234,13 +242,35 @@ void THttpServer::refuseOverloaded(QTcpSocket *socket)
     });
 }
 
+void THttpServer::queueClosed(THttpConnection *client, int error)
+{
+    // Closed clients are reported through one posted message for all that
+    // closed meanwhile.
+    m_closedQueue.append({client, error});
+    if (m_closedQueue.size() == 1)
+        QMetaObject::invokeMethod(this, &THttpServer::reportClosedClients, Qt::QueuedConnection);
+}
+
+void THttpServer::reportClosedClients()
+{
+    const QList<ClosedClient> closed = std::exchange(m_closedQueue, {});
+    for (const ClosedClient &entry : closed) {
+        if (entry.client)
+            clientClosed(entry.client, entry.error);
+    }
+}
+
 void THttpServer::clientClosed(THttpConnection *client, int error)
 {
     if (!m_clients.contains(client))
         return;
     raise([&] { emit OnClientDisconnect(this, client, error); });
     m_clients.removeOne(client);
-    client->deleteLater();
+    // A handler of this connection may be pumping events below us.
+    if (client->m_busy > 0)
+        client->deleteLater();
+    else
+        delete client;
     updateSweep();
 }
 

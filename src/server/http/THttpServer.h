@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -108,6 +109,8 @@ private:
     void closeListener();
     void acceptClients();
     void refuseOverloaded(QTcpSocket *socket);
+    void queueClosed(THttpConnection *client, int error);
+    void reportClosedClients();
     void clientClosed(THttpConnection *client, int error);
     void requestDone(THttpConnection *client);
     void sweep();
@@ -133,6 +136,12 @@ private:
 
     QTcpServer *m_listener = nullptr;
     QList<THttpConnection *> m_clients;
+    struct ClosedClient
+    {
+        QPointer<THttpConnection> client;
+        int error = 0;
+    };
+    QList<ClosedClient> m_closedQueue;
     quint64 m_clientCounter = 0;
     QTimer m_sweep;
     QString m_error;
