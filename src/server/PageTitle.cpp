@@ -1,14 +1,12 @@
 #include "server/PageTitle.h"
 
+#include "capture/RedirectionProbe.h"
+
 namespace vistrel::server {
 
 std::string pageTitle(const std::string &url, int timeoutSeconds, quint16 ownPort)
 {
-    // PENDING-CAPTURE: the probe's title fetch arrives with the capture subsystem.
-    (void)url;
-    (void)timeoutSeconds;
-    (void)ownPort;
-    return {};
+    return capture::fetchPageTitle(url, timeoutSeconds, ownPort);
 }
 
 } // namespace vistrel::server

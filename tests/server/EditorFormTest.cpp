@@ -75,6 +75,24 @@ TEST_F(EditorForm, UnchangedSaveChangesNothingAndRecordsThreePiecesPerLink)
     EXPECT_EQ(readAll(t.paths.valuesLogPath()), values + "\r\n");
 }
 
+TEST_F(EditorForm, UnchangedSaveMovesNothingFromFoldersWithAwkwardNames)
+{
+    // Posted as a browser posts them: line breaks as CR LF.
+    const QList<Link> links = {
+        {"Say \"hi\" <now>/a.url", "Say \"hi\" <now>", "-1"},
+        {"tab\there/b.url", "tab\there", "-1"},
+        {"two\nlines/c.url", "two\r\nlines", "-1"},
+        {"R&D/bin/d.url", "RandD\\Bin", "-1"},
+        {"Root/e.url", "Root", "-1"},
+    };
+    for (const Link &l : links)
+        makeFavourite(l.path);
+    const QStringList before = tree();
+    submit(unchangedBody(links));
+    EXPECT_EQ(tree(), before);
+    EXPECT_EQ(report(), QStringList());
+}
+
 TEST_F(EditorForm, MovesToTheRealFolderBehindAPostedLocation)
 {
     makeFavourite("a.url");
