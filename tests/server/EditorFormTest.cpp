@@ -160,6 +160,15 @@ TEST_F(EditorForm, DeletesOnlyATickedFavouriteFoundInItsOwnFolder)
                                      "Deleted Favourite c.url from \\Links\\ folder<br>"}));
 }
 
+TEST_F(EditorForm, NamesThatDifferOnlyInLetterCaseAreToldApart)
+{
+    makeFavourite("news.url", "http://lower/");
+    makeFavourite("News.url", "http://upper/");
+    submit(piece("Edit", unique("News.url"), "Upper") + "&" + piece("CB", unique("news.url"), "deleteme"));
+    EXPECT_EQ(tree(), QStringList("Upper.URL"));
+    EXPECT_EQ(readAll(fav("Upper.URL")), "[InternetShortcut]\r\nURL=http://upper/\r\n");
+}
+
 TEST_F(EditorForm, AnEmptyBodyRecordsNoResultsAndEmptiesTheValues)
 {
     writeAll(t.paths.valuesLogPath(), "old\r\n");

@@ -33,13 +33,21 @@ void FavouriteIndex::load()
     m_loaded = true;
 }
 
-std::optional<FavouriteIndex::Found> FavouriteIndex::first(std::string_view fileName)
+std::optional<FavouriteIndex::Found> FavouriteIndex::first(std::string_view fileName, std::string_view exactName)
 {
     if (!m_loaded)
         load();
-    for (const Found &f : m_files)
-        if (equalsIgnoringAsciiCase(f.name, fileName))
-            return f;
+    for (auto it = m_files.begin(); it != m_files.end(); ++it) {
+        if (!equalsIgnoringAsciiCase(it->name, fileName))
+            continue;
+        if (!exactName.empty() && it->name != exactName) {
+            // A folder's files stand together in the index.
+            for (auto same = it; same != m_files.end() && same->folder == it->folder; ++same)
+                if (same->name == exactName)
+                    return *same;
+        }
+        return *it;
+    }
     return std::nullopt;
 }
 

@@ -23,7 +23,10 @@ public:
 
     explicit FavouriteIndex(std::string root);
 
-    std::optional<Found> first(std::string_view fileName);
+    // The first file named fileName. Where its folder also holds a file named
+    // exactly `exactName` (a name that differs only in letter case from
+    // another, on a file system that tells them apart), that one.
+    std::optional<Found> first(std::string_view fileName, std::string_view exactName = {});
     // The tree changed: read it again at the next look-up.
     void invalidate() { m_loaded = false; }
 

@@ -103,7 +103,7 @@ void FavouritesEditor::showFailure(int error)
 
 void FavouritesEditor::move(const std::string &path, const std::string &value)
 {
-    const std::optional<FavouriteIndex::Found> found = m_index.first(fileNameOf(path));
+    const std::optional<FavouriteIndex::Found> found = m_index.first(fileNameOf(path), fileNameOf(path));
     if (!found)
         return;
     const std::string shownName = withoutExtension(found->name);
@@ -143,7 +143,7 @@ void FavouritesEditor::move(const std::string &path, const std::string &value)
 void FavouritesEditor::rename(const std::string &path, const std::string &value)
 {
     const std::optional<FavouriteIndex::Found> found =
-        m_index.first(withExtension(fileNameOf(path), kShortcutExtension));
+        m_index.first(withExtension(fileNameOf(path), kShortcutExtension), fileNameOf(path));
     if (!found || found->folder != folderOf(path))
         return;
     const std::string newName = value + std::string(kShortcutExtension);
@@ -176,7 +176,7 @@ void FavouritesEditor::rename(const std::string &path, const std::string &value)
 void FavouritesEditor::remove(const std::string &path)
 {
     const std::optional<FavouriteIndex::Found> found =
-        m_index.first(withExtension(fileNameOf(path), kShortcutExtension));
+        m_index.first(withExtension(fileNameOf(path), kShortcutExtension), fileNameOf(path));
     if (!found || found->folder != folderOf(path))
         return;
     const std::string shownFolder = m_root.relativeShown(found->folder);
@@ -197,7 +197,7 @@ void FavouritesEditor::remove(const std::string &path)
 void FavouritesEditor::sortOrder(const std::string &path, const std::string &value)
 {
     const std::optional<FavouriteIndex::Found> found =
-        m_index.first(withExtension(fileNameOf(path), kShortcutExtension));
+        m_index.first(withExtension(fileNameOf(path), kShortcutExtension), fileNameOf(path));
     if (!found)
         return;
     const std::string folderKey = m_root.relativeKey(found->folder);
