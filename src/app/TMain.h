@@ -155,7 +155,6 @@ public:
     // Web server page.
     void StartButtonClick();
     void StopButtonClick();
-    void ClearButtonClick();
     server::DocumentHandlers &documentHandlers() { return *m_documents; }
 
 signals:

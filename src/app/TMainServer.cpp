@@ -41,9 +41,4 @@ void TMain::StopButtonClick()
     m_documents->stop();
 }
 
-void TMain::ClearButtonClick()
-{
-    m_display.clear();
-}
-
 } // namespace vistrel::app
