@@ -1,0 +1,151 @@
+#include "capture/ChromiumThumbnailer.h"
+
+#include "capture/ProcessSweep.h"
+#include "platform/PrivateTempFolder.h"
+#include "platform/Trace.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QImageReader>
+#include <QProcess>
+#include <QTimer>
+
+#include <algorithm>
+#include <csignal>
+#include <unistd.h>
+
+namespace vistrel::capture {
+
+namespace {
+
+constexpr int kPollMilliseconds = 100;
+constexpr int kKillWaitMilliseconds = 5000;
+
+// Removes the profile (and the screenshot in it) on every way out.
+class ProfileFolder
+{
+public:
+    explicit ProfileFolder(QString path) : m_path(std::move(path)) {}
+    ~ProfileFolder()
+    {
+        if (!m_path.isEmpty())
+            QDir(m_path).removeRecursively();
+    }
+    const QString &path() const { return m_path; }
+
+private:
+    QString m_path;
+};
+
+} // namespace
+
+ChromiumThumbnailer::ChromiumThumbnailer(QString browser, const platform::PrivateTempFolder &tempFolder)
+    : m_browser(std::move(browser)), m_tempFolder(tempFolder)
+{
+}
+
+QStringList ChromiumThumbnailer::arguments(const QString &profile, const QString &screenshot, const std::string &url)
+{
+    return {
+        QStringLiteral("--headless"),
+        QStringLiteral("--no-sandbox"),
+        QStringLiteral("--disable-gpu"),
+        QStringLiteral("--hide-scrollbars"),
+        QStringLiteral("--virtual-time-budget=%1").arg(kVirtualTimeBudgetMs),
+        QStringLiteral("--disable-quic"),
+        QStringLiteral("--no-first-run"),
+        // Nothing but the page itself goes on the network: no updates, sync,
+        // safe-browsing lists, metrics, reports or other background traffic.
+        QStringLiteral("--disable-background-networking"),
+        QStringLiteral("--disable-component-update"),
+        QStringLiteral("--disable-sync"),
+        QStringLiteral("--disable-extensions"),
+        QStringLiteral("--disable-default-apps"),
+        QStringLiteral("--disable-client-side-phishing-detection"),
+        QStringLiteral("--disable-domain-reliability"),
+        QStringLiteral("--disable-crash-reporter"),
+        QStringLiteral("--disable-breakpad"),
+        QStringLiteral("--no-default-browser-check"),
+        QStringLiteral("--no-pings"),
+        QStringLiteral("--metrics-recording-only"),
+        QStringLiteral("--safebrowsing-disable-auto-update"),
+        QStringLiteral("--disable-features=Translate,OptimizationHints,MediaRouter,AutofillServerCommunication,"
+                       "CertificateTransparencyComponentUpdater,DialMediaRouteProvider"),
+        QStringLiteral("--mute-audio"),
+        QStringLiteral("--user-data-dir=") + profile + QStringLiteral("profile"),
+        QStringLiteral("--screenshot=") + screenshot,
+        QStringLiteral("--window-size=%1,%2").arg(kWindowWidth).arg(kWindowHeight),
+        QString::fromStdString(url),
+    };
+}
+
+std::optional<QImage> ChromiumThumbnailer::render(const ThumbnailRequest &request)
+{
+    const std::string url = renderableUrl(request.url);
+    if (url.empty() || m_browser.isEmpty())
+        return std::nullopt;
+    const ProfileFolder profile(m_tempFolder.makeSubfolder(QStringLiteral("browser-")));
+    if (profile.path().isEmpty())
+        return std::nullopt;
+    const QString screenshot = profile.path() + QStringLiteral("screenshot.png");
+
+    QProcess process;
+    process.setProgram(m_browser);
+    process.setArguments(arguments(profile.path(), screenshot, url));
+    process.setWorkingDirectory(profile.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), profile.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), profile.path() + QStringLiteral(".config"));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), profile.path() + QStringLiteral(".cache"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), profile.path() + QStringLiteral(".local/share"));
+    environment.insert(QStringLiteral("TMPDIR"), profile.path());
+    process.setProcessEnvironment(environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    // A group of its own, so the browser and every helper it starts can be
+    // killed together.
+    process.setChildProcessModifier([] { ::setsid(); });
+
+    QEventLoop loop;
+    QTimer tick;
+    tick.setSingleShot(true);
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QObject::connect(&tick, &QTimer::timeout, &loop, &QEventLoop::quit);
+
+    const QDeadlineTimer deadline(request.timeout);
+    process.start();
+    const pid_t group = pid_t(process.processId());
+    bool finished = false;
+    for (;;) {
+        if (process.state() == QProcess::NotRunning) {
+            finished = process.exitStatus() == QProcess::NormalExit;
+            break;
+        }
+        if (deadline.hasExpired() || (request.abandon && request.abandon->load()))
+            break;
+        tick.start(int(std::clamp<qint64>(deadline.remainingTime(), 1, kPollMilliseconds)));
+        loop.exec();
+        tick.stop();
+    }
+    if (process.state() != QProcess::NotRunning) {
+        qCDebug(vistrelTrace) << "browser timed out for" << url.c_str();
+        if (group > 1)
+            ::kill(-group, SIGKILL);
+        process.waitForFinished(kKillWaitMilliseconds);
+    }
+    sweepProcesses(group, QFile::encodeName(profile.path()), kSweepWaitMs);
+
+    if (!finished)
+        return std::nullopt;
+    QImageReader reader(screenshot);
+    const QImage shot = reader.read();
+    if (shot.isNull())
+        return std::nullopt;
+    return squareThumbnail(shot);
+}
+
+} // namespace vistrel::capture

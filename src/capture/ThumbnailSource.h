@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QImage>
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace vistrel::capture {
+
+struct ThumbnailRequest
+{
+    std::string url;   // as the shortcut holds it
+    std::string title; // the page's title when known (UTF-8)
+    std::chrono::milliseconds timeout{60000};
+    const std::atomic<bool> *abandon = nullptr; // set: give up now
+};
+
+// Something that can picture a page: a real rendering, or a stand-in card.
+class ThumbnailSource
+{
+public:
+    virtual ~ThumbnailSource() = default;
+    // A picture of kThumbnailSize x kThumbnailSize, or nothing when it failed.
+    virtual std::optional<QImage> render(const ThumbnailRequest &request) = 0;
+};
+
+inline constexpr int kThumbnailSize = 122;
+
+// A screenshot cut to its top-left square and scaled smoothly to the thumbnail size.
+QImage squareThumbnail(const QImage &screenshot);
+
+// The URL a browser may be pointed at: http, https and ftp as they are, an
+// address without a scheme as http; empty for anything else (file:, data:,
+// javascript:, command-line options), which must never be rendered.
+std::string renderableUrl(const std::string &url);
+
+} // namespace vistrel::capture

@@ -1,0 +1,168 @@
+#include "capture/http/HttpClient.h"
+
+#include "capture/http/HttpLimits.h"
+#include "capture/http/HttpResponseParser.h"
+#include "capture/http/HttpTarget.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QNetworkProxy>
+#include <QSslSocket>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace vistrel::capture::http {
+
+namespace {
+
+// Longest uninterrupted stay in the event loop, so a cancel or an abandon flag
+// set from another thread is noticed promptly.
+constexpr int kPollMilliseconds = 100;
+
+class BusyGuard
+{
+public:
+    explicit BusyGuard(bool &flag) : m_flag(flag) { m_flag = true; }
+    ~BusyGuard() { m_flag = false; }
+
+private:
+    bool &m_flag;
+};
+
+} // namespace
+
+std::atomic<quint64> HttpClient::s_requests{0};
+
+HttpClient::HttpClient()
+    : m_idleTimeout(std::chrono::seconds(kDefaultTimeoutSeconds)), m_deadline(std::chrono::seconds(kDefaultTimeoutSeconds))
+{
+}
+
+HttpClient::~HttpClient() = default;
+
+void HttpClient::setTimeoutSeconds(int seconds)
+{
+    const auto value = std::chrono::milliseconds(std::max(1, seconds) * 1000LL);
+    setTimeout(value, value);
+}
+
+void HttpClient::setTimeout(std::chrono::milliseconds idle, std::chrono::milliseconds deadline)
+{
+    m_idleTimeout = std::max(idle, std::chrono::milliseconds(1));
+    m_deadline = std::max(deadline, std::chrono::milliseconds(1));
+}
+
+HttpResult HttpClient::request(const char *verb, bool readBody)
+{
+    m_headers.clear();
+    m_body.clear();
+    if (m_busy)
+        return {HttpError::Socket, -1, QStringLiteral("The client is busy with another request")};
+    const auto target = HttpTarget::parse(m_url);
+    if (!target)
+        return {HttpError::InvalidUrl, -1, QStringLiteral("Invalid URL")};
+
+    BusyGuard busy(m_busy);
+    m_cancelRequested = false;
+    ++s_requests;
+
+    QSslSocket socket; // plain TCP for now; TLS can be switched on here later
+    socket.setProxy(QNetworkProxy::NoProxy);
+    socket.setReadBufferSize(qint64(kReadBlockBytes) * 2);
+
+    QEventLoop loop;
+    QTimer tick;
+    tick.setSingleShot(true);
+    QDeadlineTimer idle(m_idleTimeout);
+    const QDeadlineTimer overall(m_deadline);
+    QAbstractSocket::SocketError lastError = QAbstractSocket::UnknownSocketError;
+
+    auto progress = [&] {
+        idle.setRemainingTime(m_idleTimeout);
+        loop.quit();
+    };
+    QObject::connect(&socket, &QAbstractSocket::connected, &loop, progress);
+    QObject::connect(&socket, &QIODevice::readyRead, &loop, progress);
+    QObject::connect(&socket, &QIODevice::bytesWritten, &loop, progress);
+    QObject::connect(&socket, &QAbstractSocket::disconnected, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, &QAbstractSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError error) {
+        lastError = error;
+        loop.quit();
+    });
+    QObject::connect(&tick, &QTimer::timeout, &loop, &QEventLoop::quit);
+
+    auto failure = [&](HttpError error, const QString &message) {
+        socket.abort();
+        return HttpResult{error, -1, message};
+    };
+    auto socketFailed = [&] {
+        return lastError != QAbstractSocket::UnknownSocketError && lastError != QAbstractSocket::RemoteHostClosedError;
+    };
+    // Runs the event loop until ready() holds; otherwise names what ended the wait.
+    auto waitFor = [&](auto ready) -> HttpError {
+        for (;;) {
+            if (ready())
+                return HttpError::None;
+            if (m_cancelRequested)
+                return HttpError::Canceled;
+            if ((m_abandon && m_abandon->load()) || idle.hasExpired() || overall.hasExpired())
+                return HttpError::TimedOut;
+            if (socketFailed())
+                return HttpError::Socket;
+            const qint64 wait = std::min<qint64>({idle.remainingTime(), overall.remainingTime(), kPollMilliseconds});
+            tick.start(int(std::max<qint64>(wait, 1)));
+            loop.exec();
+            tick.stop();
+        }
+    };
+    auto waitError = [&](HttpError error, const char *what) {
+        switch (error) {
+        case HttpError::TimedOut:
+            return failure(error, QStringLiteral("Timed out while %1").arg(QLatin1String(what)));
+        case HttpError::Canceled:
+            return failure(error, QStringLiteral("Cancelled"));
+        default:
+            return failure(HttpError::Socket, socket.errorString());
+        }
+    };
+
+    const bool viaProxy = m_options.useProxy();
+    socket.connectToHost(QString::fromStdString(viaProxy ? m_options.proxyHost : target->host),
+                         viaProxy ? m_options.proxyPort : target->port);
+    if (const HttpError e = waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; });
+        e != HttpError::None)
+        return waitError(e, "connecting");
+    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+
+    const QByteArray requestBytes = writeRequest(verb, *target, m_options);
+    socket.write(requestBytes);
+    if (const HttpError e = waitFor([&] { return socket.bytesToWrite() == 0; }); e != HttpError::None)
+        return waitError(e, "sending");
+
+    HttpResponseParser parser(readBody);
+    for (;;) {
+        while (socket.bytesAvailable() > 0 && !parser.finished())
+            parser.feed(socket.read(qint64(kReadBlockBytes)));
+        if (parser.finished())
+            break;
+        if (socket.state() != QAbstractSocket::ConnectedState) {
+            parser.endOfStream();
+            break;
+        }
+        const HttpError e = waitFor(
+            [&] { return socket.bytesAvailable() > 0 || socket.state() != QAbstractSocket::ConnectedState; });
+        if (e != HttpError::None) {
+            m_headers = parser.headerLines();
+            return waitError(e, "receiving");
+        }
+    }
+    socket.abort();
+    m_headers = parser.headerLines();
+    m_body = parser.body();
+    if (parser.failed())
+        return {HttpError::Protocol, parser.status(), parser.errorText()};
+    return {HttpError::None, parser.status(), QString()};
+}
+
+} // namespace vistrel::capture::http

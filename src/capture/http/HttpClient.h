@@ -1,0 +1,74 @@
+#pragma once
+
+#include "capture/http/HttpRequestWriter.h"
+#include "capture/http/HttpResult.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace vistrel::capture::http {
+
+// The probe's small HTTP/1.1 client: one connection per request, closed after
+// it. Every wait runs a local event loop, so timers, the tray and the program's
+// own web server stay served while a site answers. A wait ends when the site has
+// been silent for the time-out, or when the request as a whole has taken the
+// deadline (by default the time-out too), so a site that drips bytes cannot hold
+// it for ever. One instance serves one caller at a time; a caller that may run
+// while another request waits (a form post during a refresh) takes its own.
+class HttpClient
+{
+public:
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient &) = delete;
+    HttpClient &operator=(const HttpClient &) = delete;
+
+    void setUrl(const std::string &url) { m_url = url; }
+    const std::string &url() const { return m_url; }
+
+    void setTimeoutSeconds(int seconds);
+    void setTimeout(std::chrono::milliseconds idle, std::chrono::milliseconds deadline);
+    std::chrono::milliseconds timeout() const { return m_idleTimeout; }
+
+    void setOptions(const HttpRequestOptions &options) { m_options = options; }
+    const HttpRequestOptions &options() const { return m_options; }
+
+    // Set from another thread (the capture watchdog) to end every wait now,
+    // as if the time-out had run out.
+    void setAbandonFlag(const std::atomic<bool> *flag) { m_abandon = flag; }
+
+    HttpResult head() { return request("HEAD", false); }
+    HttpResult get() { return request("GET", true); }
+
+    // Ends the wait in progress with HttpError::Canceled.
+    void cancel() { m_cancelRequested = true; }
+
+    // The last response: header lines (status line first, final empty line
+    // included) and body.
+    const std::vector<std::string> &responseHeaders() const { return m_headers; }
+    const QByteArray &responseBody() const { return m_body; }
+
+    // Requests begun by every client of the process, for measurements.
+    static quint64 totalRequests() { return s_requests.load(); }
+
+private:
+    HttpResult request(const char *verb, bool readBody);
+
+    std::string m_url;
+    HttpRequestOptions m_options;
+    std::chrono::milliseconds m_idleTimeout;
+    std::chrono::milliseconds m_deadline;
+    const std::atomic<bool> *m_abandon = nullptr;
+    bool m_cancelRequested = false;
+    bool m_busy = false;
+    std::vector<std::string> m_headers;
+    QByteArray m_body;
+
+    static std::atomic<quint64> s_requests;
+};
+
+} // namespace vistrel::capture::http

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace vistrel::capture::http {
+
+// How a request ended. The error classes are those the probe turns into its
+// negative codes; None means a response (possibly without a status) was read.
+enum class HttpError {
+    None,
+    TimedOut,   // the idle countdown or the request's deadline ran out
+    Canceled,   // cancel() during a wait
+    Socket,     // connect, resolve, send or receive failed
+    Protocol,   // the response broke the rules (bad chunk size, endless header)
+    InvalidUrl, // nothing was sent
+};
+
+struct HttpResult
+{
+    HttpError error = HttpError::None;
+    int status = -1;   // second word of the status line; -1 without one
+    QString message;   // for errors
+
+    bool ok() const { return error == HttpError::None; }
+};
+
+} // namespace vistrel::capture::http

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vistrel::capture::http {
+
+// Where a request goes, worked out from the URL the way the probe client
+// always has: an optional "http://" in any case, then host[:port], then the path.
+struct HttpTarget
+{
+    std::string fullUrl;
+    std::string host;
+    quint16 port = 80;
+    std::string path = "/";
+    std::string fileName; // last path segment when the path has a ".", else empty
+
+    // Empty when nothing may be sent: no host, a host too long or holding
+    // blanks or control characters, or another scheme than http (file:,
+    // https:, mailto:, ...), which this client must not hand to a socket.
+    static std::optional<HttpTarget> parse(std::string_view url);
+};
+
+// True when the URL names a scheme ("file:", "javascript:", "https://", ...)
+// rather than a host with a port ("example.com:8080/").
+bool hasScheme(std::string_view url);
+
+// The path as it may stand in a request line: blanks, control characters and
+// bytes above 126 percent-encoded, everything else as written.
+std::string requestPath(std::string_view path);
+
+} // namespace vistrel::capture::http
