@@ -72,7 +72,12 @@ QStringList ChromiumThumbnailer::arguments(const QString &profile, const QString
         QStringLiteral("--metrics-recording-only"),
         QStringLiteral("--safebrowsing-disable-auto-update"),
         QStringLiteral("--disable-features=Translate,OptimizationHints,MediaRouter,AutofillServerCommunication,"
-                       "CertificateTransparencyComponentUpdater,DialMediaRouteProvider"),
+                       "CertificateTransparencyComponentUpdater,DialMediaRouteProvider,site-per-process,IsolateOrigins"),
+        // One page in a throwaway profile has no other sites to be isolated
+        // from; fewer processes halve the start-up time of every capture.
+        QStringLiteral("--disable-site-isolation-trials"),
+        QStringLiteral("--renderer-process-limit=1"),
+        QStringLiteral("--in-process-gpu"),
         QStringLiteral("--mute-audio"),
         QStringLiteral("--user-data-dir=") + profile + QStringLiteral("profile"),
         QStringLiteral("--screenshot=") + screenshot,
