@@ -1,6 +1,9 @@
 // How the window's parts meet: the refresh command and what it calls.
 #include "app/TMain.h"
 
+#include "capture/CaptureCall.h"
+#include "catalogue/HistoryPass.h"
+#include "catalogue/HistoryUrlCache.h"
 #include "catalogue/RefreshDriver.h"
 #include "pages/PageDiagnostics.h"
 #include "pages/PageSet.h"
@@ -8,6 +11,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 
+#include <memory>
 #include <stdexcept>
 
 namespace vistrel::app {
@@ -31,6 +35,28 @@ private:
     platform::ProgramContext &m_context;
 };
 
+// The browsers' history as the captures (visit counts, site properties) and
+// the history pass see it, one snapshot per refresh. The capture finds it
+// among its default services for as long as this lives.
+struct HistoryWiring
+{
+    catalogue::HistoryUrlCache cache;
+    catalogue::HistoryPass pass;
+
+    HistoryWiring(platform::ProgramContext &context, catalogue::RefreshDriver &driver, pages::PageSet &pages)
+        : cache(context), pass(context, driver, cache, pages)
+    {
+        capture::defaultCaptureServices().urlCache = &cache;
+    }
+    ~HistoryWiring()
+    {
+        if (capture::defaultCaptureServices().urlCache == &cache)
+            capture::defaultCaptureServices().urlCache = nullptr;
+    }
+    HistoryWiring(const HistoryWiring &) = delete;
+    HistoryWiring &operator=(const HistoryWiring &) = delete;
+};
+
 } // namespace
 
 void TMain::wireSubsystems()
@@ -47,6 +73,13 @@ void TMain::wireSubsystems()
         if (!report.ok())
             throw std::runtime_error("some pages could not be written");
     });
+    m_refresh->setCaptureFunction([this](const QString &path, const QString &name, bool isHistory, std::string &link) {
+        return capture::runCapture(m_context, path, name, isHistory, link);
+    });
+    // The driver runs the pass only while cb_History is ticked; the pass reads RxSpinEdit2.
+    auto history = std::make_shared<HistoryWiring>(m_context, *m_refresh, *m_pages);
+    m_refresh->setHistoryPass([history] { history->pass.run(); });
+    m_refresh->setOtherListsClearer([history] { history->cache.release(); });
     setRefreshCommand([this] { m_refresh->Button2Click(); });
 }
 
