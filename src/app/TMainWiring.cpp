@@ -66,15 +66,16 @@ void TMain::wireSubsystems()
                                                m_pageDiagnostics.get());
 
     m_refresh = std::make_unique<catalogue::RefreshDriver>(m_context);
+    m_refresh->setCaptureFunction(
+        [this](const QString &path, const QString &name, bool isHistory, std::string &currentLinkText) {
+            return capture::runCapture(m_context, path, name, isHistory, currentLinkText);
+        });
     m_refresh->setPageGeneration([this](const std::string &listingText) {
         m_pages->setPort(serverPort().toUtf8());
         m_pages->setNewPage(newPage());
         const pages::PageReport report = m_pages->runGenerationPass(QByteArray::fromStdString(listingText));
         if (!report.ok())
             throw std::runtime_error("some pages could not be written");
-    });
-    m_refresh->setCaptureFunction([this](const QString &path, const QString &name, bool isHistory, std::string &link) {
-        return capture::runCapture(m_context, path, name, isHistory, link);
     });
     // The driver runs the pass only while cb_History is ticked; the pass reads RxSpinEdit2.
     auto history = std::make_shared<HistoryWiring>(m_context, *m_refresh, *m_pages);

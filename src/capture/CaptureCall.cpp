@@ -58,6 +58,11 @@ bool runCaptureWith(platform::ProgramContext &context, const CaptureServices &se
         tick.setSingleShot(true);
         QObject::connect(&tick, &QTimer::timeout, &loop, &QEventLoop::quit);
         QObject::connect(&monitor, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        // A cancel that waits for the fetch may be running inside this very wait
+        // (a tray command): it must see the fetch end before this loop returns.
+        QObject::connect(
+            &monitor, &QThread::finished, &mainContext, [&context] { context.flags.captureInProgress = false; },
+            Qt::QueuedConnection);
         monitor.start(QThread::LowestPriority);
         while (!monitor.Terminated) {
             tick.start(kPollMilliseconds);

@@ -13,17 +13,6 @@ constexpr char kUpperHexDigits[] = "0123456789ABCDEF";
 constexpr std::array<unsigned char, 10> kPercentCharacters = {' ', '"', '*', '/', ':',
                                                               '<', '>', '?', '\\', '|'};
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool isPercentCharacter(char32_t c)
 {
     for (unsigned char p : kPercentCharacters)
@@ -168,8 +157,8 @@ std::string hexDecode(std::string_view digits)
     std::string out;
     out.reserve(digits.size() / 2);
     for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        const int high = hexValue(digits[i]);
-        const int low = hexValue(digits[i + 1]);
+        const int high = hexDigitValue(digits[i]);
+        const int low = hexDigitValue(digits[i + 1]);
         if (high < 0 || low < 0)
             throw ConversionError("'" + std::string(digits.substr(i, 2)) + "' is not a valid hexadecimal pair");
         out += static_cast<char>(high * 16 + low);
@@ -239,8 +228,8 @@ std::string decodeFormValue(std::string_view text)
         if (c == '+') {
             out += ' ';
         } else if (c == '%') {
-            const int high = i + 1 < text.size() ? hexValue(text[i + 1]) : -1;
-            const int low = i + 2 < text.size() ? hexValue(text[i + 2]) : -1;
+            const int high = i + 1 < text.size() ? hexDigitValue(text[i + 1]) : -1;
+            const int low = i + 2 < text.size() ? hexDigitValue(text[i + 2]) : -1;
             if (high < 0 || low < 0)
                 throw ConversionError("'" + std::string(text.substr(i, 3)) + "' is not a valid escape");
             out += static_cast<char>(high * 16 + low);
@@ -285,6 +274,17 @@ std::string toXmlText(std::string_view text)
     out.reserve(text.size());
     forEachCodePoint(text, [&](char32_t c) { appendUtf8(out, xmlSafe(c)); });
     return out;
+}
+
+int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 } // namespace vistrel::platform

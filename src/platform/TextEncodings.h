@@ -23,6 +23,9 @@ public:
 };
 
 // Two upper-case hexadecimal digits per byte: "abc" -> "616263".
+// The value of one hexadecimal digit of either case, or -1.
+int hexDigitValue(char c);
+
 std::string hexEncode(std::string_view bytes);
 
 // Digit pairs (either case) back to bytes. A last odd digit is ignored; a pair

@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Load test of the HTTP engine against nginx on loopback:
+#   bench/server/run.sh [BUILD_DIR]   (default: build)
+# Generates a data folder (a ~30 KB page and a ~45 KB image), serves it with
+# the engine's driver and with nginx (one worker, its own prefix and config),
+# runs wrk for each file with keep-alive and with "Connection: close", and
+# prints requests per second, p99 latency and the ratio ours/nginx.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=${1:-$root/build}
+driver=$build/bench/vistrel_bench_serve
+duration=${BENCH_DURATION:-10s}
+connections=${BENCH_CONNECTIONS:-50}
+threads=${BENCH_THREADS:-2}
+# Each case runs this many times, the servers taking turns; the median counts,
+# so a burst of other work on the machine does not decide the result.
+rounds=${BENCH_ROUNDS:-3}
+ours_port=${BENCH_OURS_PORT:-18481}
+nginx_port=${BENCH_NGINX_PORT:-18482}
+# Both servers get the same listen backlog. The program itself listens with 5,
+# which makes 50 clients reconnecting at once wait for SYN retries on either
+# server; nginx's own default keeps the comparison about the engines.
+backlog=${BENCH_BACKLOG:-511}
+
+for tool in wrk nginx; do
+    command -v "$tool" >/dev/null || [ -x "/usr/sbin/$tool" ] || { echo "$tool is not installed" >&2; exit 1; }
+done
+nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+[ -x "$driver" ] || cmake --build "$build" -j2 --target vistrel_bench_serve
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vistrel-bench.XXXXXX")
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# nginx's workers may run as another user: the folder must be readable.
+chmod 755 "$work"
+mkdir -p "$work/data" "$work/nginx/logs" "$work/nginx/tmp"
+python3 - "$work/data" <<'PY'
+import os, random, sys
+folder = sys.argv[1]
+random.seed(7)
+rows = []
+while sum(map(len, rows)) < 30 * 1024:
+    n = len(rows)
+    rows.append(f'<TR><TD><A HREF="http://site{n}.example/">Site number {n}</A></TD>'
+                f'<TD><IMG SRC="images/{n:04d}.bmp" WIDTH="122" HEIGHT="122"></TD></TR>\n')
+page = '<HTML><HEAD><TITLE>Favourites</TITLE></HEAD><BODY><TABLE>\n' + ''.join(rows) + '</TABLE></BODY></HTML>\n'
+open(os.path.join(folder, 'view.htm'), 'w').write(page)
+open(os.path.join(folder, 'image.jpg'), 'wb').write(bytes(random.getrandbits(8) for _ in range(45 * 1024)))
+PY
+chmod -R a+rX "$work/data"
+
+cat > "$work/nginx/nginx.conf" <<CONF
+worker_processes 1;
+error_log $work/nginx/logs/error.log warn;
+pid $work/nginx/nginx.pid;
+events { worker_connections 4096; }
+http {
+    access_log off;
+    sendfile on;
+    tcp_nopush on;
+    keepalive_requests 1000000;
+    client_body_temp_path $work/nginx/tmp/body;
+    proxy_temp_path $work/nginx/tmp/proxy;
+    fastcgi_temp_path $work/nginx/tmp/fastcgi;
+    uwsgi_temp_path $work/nginx/tmp/uwsgi;
+    scgi_temp_path $work/nginx/tmp/scgi;
+    types { text/html htm html; image/jpeg jpg; }
+    server {
+        listen 127.0.0.1:$nginx_port backlog=$backlog;
+        root $work/data;
+    }
+}
+CONF
+
+"$driver" "$work/data" "$ours_port" "$backlog" > "$work/ours.log" 2>&1 &
+pids+=($!)
+"$nginx_bin" -p "$work/nginx" -c "$work/nginx/nginx.conf" -g 'daemon off;' 2> "$work/nginx/stderr.log" &
+pids+=($!)
+
+wait_for() {
+    for _ in $(seq 50); do
+        curl -s -o /dev/null "http://127.0.0.1:$1/view.htm" && return 0
+        sleep 0.1
+    done
+    echo "server on port $1 did not start" >&2
+    cat "$work/ours.log" "$work/nginx/stderr.log" >&2
+    exit 1
+}
+wait_for "$ours_port"
+wait_for "$nginx_port"
+
+# Prints "requests/s p99_ms errors" for one wrk run.
+measure() {
+    local url=$1 header=$2 out
+    out=$(wrk -t"$threads" -c"$connections" -d"$duration" --latency -H "$header" "$url")
+    python3 - "$out" <<'PY'
+import re, sys
+text = sys.argv[1]
+rps = float(re.search(r'Requests/sec:\s+([\d.]+)', text).group(1))
+m = re.search(r'^\s+99%\s+([\d.]+)(us|ms|s)\b', text, re.M)
+scale = {'us': 0.001, 'ms': 1.0, 's': 1000.0}
+p99 = float(m.group(1)) * scale[m.group(2)] if m else float('nan')
+errors = 0
+m = re.search(r'Socket errors: connect (\d+), read (\d+), write (\d+), timeout (\d+)', text)
+if m:
+    errors += sum(int(x) for x in m.groups())
+m = re.search(r'Non-2xx or 3xx responses: (\d+)', text)
+if m:
+    errors += int(m.group(1))
+print(f'{rps:.0f} {p99:.2f} {errors}')
+PY
+}
+
+median() { python3 -c 'import statistics,sys; print(statistics.median(float(x) for x in sys.argv[1:]))' "$@"; }
+
+printf '%-10s %-11s | %10s %8s %6s | %10s %8s %6s | %6s\n' file connection ours_rps p99_ms errors nginx_rps p99_ms errors ratio
+status=0
+for file in view.htm image.jpg; do
+    for mode in keep-alive close; do
+        header="Connection: $mode"
+        o_rps_all=() o_p99_all=() n_rps_all=() n_p99_all=()
+        o_err=0 n_err=0
+        for _ in $(seq "$rounds"); do
+            read -r r p e < <(measure "http://127.0.0.1:$ours_port/$file" "$header")
+            o_rps_all+=("$r") o_p99_all+=("$p") o_err=$((o_err + e))
+            read -r r p e < <(measure "http://127.0.0.1:$nginx_port/$file" "$header")
+            n_rps_all+=("$r") n_p99_all+=("$p") n_err=$((n_err + e))
+        done
+        o_rps=$(median "${o_rps_all[@]}") o_p99=$(median "${o_p99_all[@]}")
+        n_rps=$(median "${n_rps_all[@]}") n_p99=$(median "${n_p99_all[@]}")
+        ratio=$(python3 -c "print(f'{$o_rps / $n_rps:.2f}')")
+        printf '%-10s %-11s | %10.0f %8.2f %6s | %10.0f %8.2f %6s | %6s\n' \
+            "$file" "$mode" "$o_rps" "$o_p99" "$o_err" "$n_rps" "$n_p99" "$n_err" "$ratio"
+        if python3 -c "import sys; sys.exit(0 if $o_rps >= 0.8 * $n_rps and $o_err == 0 else 1)"; then :; else status=1; fi
+    done
+done
+echo "(median of $rounds runs of $duration each, $connections connections; errors summed over the runs)"
+[ "$status" = 0 ] && echo "target met: at least 0.8 of nginx in every case, no errors" \
+                  || echo "target missed in at least one case"
+exit "$status"

@@ -1,0 +1,315 @@
+#include "server/http/THttpServer.h"
+
+#include "server/http/HttpAnswers.h"
+#include "server/http/HttpPath.h"
+#include "server/http/THttpConnection.h"
+
+#include <QFile>
+#include <QHostAddress>
+#include <QMetaMethod>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <chrono>
+#include <exception>
+#include <csignal>
+#include <sys/socket.h>
+
+namespace vistrel::server {
+
+namespace {
+
+qint64 nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+template <class F> bool THttpServer::raise(F &&event)
+{
+    // A handler's fault must not cross the event loop; the caller decides
+    // what becomes of the client concerned.
+    try {
+        event();
+        return true;
+    } catch (const std::exception &e) {
+        qWarning("%s: handler failed: %s", qPrintable(objectName()), e.what());
+    } catch (...) {
+        qWarning("%s: handler failed", qPrintable(objectName()));
+    }
+    return false;
+}
+
+THttpServer::THttpServer(QObject *parent)
+    : QObject(parent)
+    , m_factory([] { return new THttpConnection; })
+{
+    m_sweep.setTimerType(Qt::CoarseTimer);
+    connect(&m_sweep, &QTimer::timeout, this, &THttpServer::sweep);
+}
+
+THttpServer::~THttpServer()
+{
+    m_sweep.stop();
+    if (m_listener) {
+        m_listener->close();
+        delete m_listener;
+        m_listener = nullptr;
+    }
+    // No events from here on: the handlers' owner may be going too.
+    const QList<THttpConnection *> clients = std::exchange(m_clients, {});
+    for (THttpConnection *client : clients) {
+        client->m_server = nullptr;
+        delete client;
+    }
+}
+
+void THttpServer::SetPort(const QString &port)
+{
+    if (port == m_port)
+        return;
+    m_port = port;
+    if (IsListening()) {
+        closeListener();
+        openListener();
+    }
+}
+
+void THttpServer::SetAddr(const QString &addr)
+{
+    if (addr == m_addr)
+        return;
+    m_addr = addr;
+    if (IsListening()) {
+        closeListener();
+        openListener();
+    }
+}
+
+void THttpServer::SetDocDir(const QString &folder)
+{
+    QByteArray bytes = QFile::encodeName(folder);
+    if (bytes.size() > 1 && bytes.endsWith('/'))
+        bytes.chop(1);
+    const QByteArray normalised = httppath::normalise(bytes);
+    const QByteArray path = normalised.isEmpty() && bytes == "/" ? bytes : normalised;
+    m_docDir = QFile::decodeName(path);
+    m_root.setPath(path);
+}
+
+void THttpServer::SetIdleTimeout(int ms)
+{
+    m_idleTimeout = std::max(1, ms);
+    updateSweep();
+}
+
+void THttpServer::SetHeaderTimeout(int ms)
+{
+    m_headerTimeout = std::max(1, ms);
+    updateSweep();
+}
+
+void THttpServer::SetClientFactory(ClientFactory factory)
+{
+    m_factory = factory ? std::move(factory) : ClientFactory([] { return new THttpConnection; });
+}
+
+bool THttpServer::IsListening() const
+{
+    return m_listener && m_listener->isListening();
+}
+
+quint16 THttpServer::ListeningPort() const
+{
+    return IsListening() ? m_listener->serverPort() : 0;
+}
+
+THttpConnection *THttpServer::Client(int index) const
+{
+    return index >= 0 && index < m_clients.size() ? m_clients[index] : nullptr;
+}
+
+bool THttpServer::Start()
+{
+    if (IsListening())
+        return true;
+    return openListener();
+}
+
+void THttpServer::Stop()
+{
+    if (IsListening())
+        closeListener();
+    // Each abort reports its client through a posted message, as a close does.
+    const QList<THttpConnection *> clients = m_clients;
+    for (THttpConnection *client : clients)
+        client->Abort();
+}
+
+bool THttpServer::openListener()
+{
+    // Files go to clients with sendfile, which has no MSG_NOSIGNAL: a client
+    // that vanishes mid-answer must cost its connection, not the program.
+    struct sigaction current {};
+    if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+        ::signal(SIGPIPE, SIG_IGN);
+    m_error.clear();
+    bool portOk = false;
+    const uint port = m_port.trimmed().toUInt(&portOk);
+    if (!portOk || port > 65535) {
+        m_error = QStringLiteral("Invalid port \"%1\".").arg(m_port);
+        return false;
+    }
+    QHostAddress address;
+    if (!address.setAddress(m_addr.trimmed())) {
+        m_error = QStringLiteral("Invalid address \"%1\".").arg(m_addr);
+        return false;
+    }
+    if (!m_listener) {
+        m_listener = new QTcpServer(this);
+        m_listener->setMaxPendingConnections(std::numeric_limits<int>::max());
+        connect(m_listener, &QTcpServer::pendingConnectionAvailable, this, &THttpServer::acceptClients);
+    }
+    m_listener->setListenBacklogSize(m_listenBacklog > 0 ? m_listenBacklog : 5);
+    if (!m_listener->listen(address, quint16(port))) {
+        m_error = m_listener->errorString();
+        return false;
+    }
+    updateSweep();
+    raise([&] { emit OnServerStarted(this); });
+    return true;
+}
+
+void THttpServer::closeListener()
+{
+    if (!m_listener)
+        return;
+    m_listener->close();
+    raise([&] { emit OnServerStopped(this); });
+}
+
+void THttpServer::acceptClients()
+{
+    while (m_listener && m_listener->hasPendingConnections()) {
+        QTcpSocket *socket = m_listener->nextPendingConnection();
+        if (!socket)
+            break;
+        if (m_maxClients > 0 && m_clients.size() >= m_maxClients) {
+            refuseOverloaded(socket);
+            continue;
+        }
+        if (m_linger != THttpLinger::NotSet) {
+            const linger value{m_linger == THttpLinger::On ? 1 : 0, m_lingerTimeout};
+            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &value, sizeof value);
+        }
+        THttpConnection *client = nullptr;
+        try {
+            client = m_factory();
+        } catch (...) {
+            client = nullptr;
+        }
+        if (!client) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_clientCounter;
+        const THttpConnection::BusyScope busy(client->m_busy);
+        client->setParent(this);
+        client->setObjectName(objectName() + QStringLiteral("Client") + QString::number(m_clientCounter));
+        client->attach(this, socket);
+        m_clients.append(client);
+        if (!raise([&] { emit OnClientConnect(this, client, 0); }))
+            client->Abort();
+        if (!client->m_closed && socket->bytesAvailable() > 0)
+            client->scheduleInput();
+    }
+    updateSweep();
+}
+
+void THttpServer::refuseOverloaded(QTcpSocket *socket)
+{
+    socket->write(answers::kOverloaded.data(), answers::kOverloaded.size());
+    socket->disconnectFromHost();
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    // A client that never reads must not keep the socket forever.
+    QTimer::singleShot(limits::kCloseDrainTimeoutMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+}
+
+void THttpServer::queueClosed(THttpConnection *client, int error)
+{
+    // Closed clients are reported through one posted message for all that
+    // closed meanwhile.
+    m_closedQueue.append({client, error});
+    if (m_closedQueue.size() == 1)
+        QMetaObject::invokeMethod(this, &THttpServer::reportClosedClients, Qt::QueuedConnection);
+}
+
+void THttpServer::reportClosedClients()
+{
+    const QList<ClosedClient> closed = std::exchange(m_closedQueue, {});
+    for (const ClosedClient &entry : closed) {
+        if (entry.client)
+            clientClosed(entry.client, entry.error);
+    }
+}
+
+void THttpServer::clientClosed(THttpConnection *client, int error)
+{
+    if (!m_clients.contains(client))
+        return;
+    raise([&] { emit OnClientDisconnect(this, client, error); });
+    m_clients.removeOne(client);
+    // A handler of this connection may be pumping events below us.
+    if (client->m_busy > 0)
+        client->deleteLater();
+    else
+        delete client;
+    updateSweep();
+}
+
+void THttpServer::requestDone(THttpConnection *client)
+{
+    if (m_clients.contains(client) && !raise([&] { emit OnHttpRequestDone(this, client); }))
+        client->Abort();
+}
+
+bool THttpServer::postedDataHandled() const
+{
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&THttpServer::OnPostedData);
+    return isSignalConnected(signal);
+}
+
+bool THttpServer::requestDoneHandled() const
+{
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&THttpServer::OnHttpRequestDone);
+    return isSignalConnected(signal);
+}
+
+void THttpServer::updateSweep()
+{
+    if (m_clients.isEmpty()) {
+        m_sweep.stop();
+        return;
+    }
+    const int shortest = std::min({m_idleTimeout, m_headerTimeout, limits::kCloseDrainTimeoutMs});
+    const int interval = std::clamp(shortest / 4, 10, 1000);
+    if (!m_sweep.isActive() || m_sweep.interval() != interval)
+        m_sweep.start(interval);
+}
+
+void THttpServer::sweep()
+{
+    const qint64 now = nowMs();
+    const QList<THttpConnection *> clients = m_clients;
+    for (THttpConnection *client : clients)
+        client->checkTimeouts(now);
+}
+
+} // namespace vistrel::server
