@@ -66,8 +66,11 @@ void TMain::wireSubsystems()
                                                m_pageDiagnostics.get());
 
     m_refresh = std::make_unique<catalogue::RefreshDriver>(m_context);
+    auto history = std::make_shared<HistoryWiring>(m_context, *m_refresh, *m_pages);
     m_refresh->setCaptureFunction(
-        [this](const QString &path, const QString &name, bool isHistory, std::string &currentLinkText) {
+        [this, history](const QString &path, const QString &name, bool isHistory, std::string &currentLinkText) {
+            // Read before the watchdog's clock starts: a huge history takes seconds.
+            history->cache.snapshot();
             return capture::runCapture(m_context, path, name, isHistory, currentLinkText);
         });
     m_refresh->setPageGeneration([this](const std::string &listingText) {
@@ -78,7 +81,6 @@ void TMain::wireSubsystems()
             throw std::runtime_error("some pages could not be written");
     });
     // The driver runs the pass only while cb_History is ticked; the pass reads RxSpinEdit2.
-    auto history = std::make_shared<HistoryWiring>(m_context, *m_refresh, *m_pages);
     m_refresh->setHistoryPass([history] { history->pass.run(); });
     m_refresh->setOtherListsClearer([history] { history->cache.release(); });
     setRefreshCommand([this] { m_refresh->Button2Click(); });
