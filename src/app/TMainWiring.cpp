@@ -2,6 +2,8 @@
 #include "app/TMain.h"
 
 #include "capture/CaptureCall.h"
+#include "catalogue/HistoryPass.h"
+#include "catalogue/HistoryUrlCache.h"
 #include "catalogue/RefreshDriver.h"
 #include "pages/PageDiagnostics.h"
 #include "pages/PageSet.h"
@@ -9,6 +11,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 
+#include <memory>
 #include <stdexcept>
 
 namespace vistrel::app {
@@ -32,6 +35,28 @@ private:
     platform::ProgramContext &m_context;
 };
 
+// The browsers' history as the captures (visit counts, site properties) and
+// the history pass see it, one snapshot per refresh. The capture finds it
+// among its default services for as long as this lives.
+struct HistoryWiring
+{
+    catalogue::HistoryUrlCache cache;
+    catalogue::HistoryPass pass;
+
+    HistoryWiring(platform::ProgramContext &context, catalogue::RefreshDriver &driver, pages::PageSet &pages)
+        : cache(context), pass(context, driver, cache, pages)
+    {
+        capture::defaultCaptureServices().urlCache = &cache;
+    }
+    ~HistoryWiring()
+    {
+        if (capture::defaultCaptureServices().urlCache == &cache)
+            capture::defaultCaptureServices().urlCache = nullptr;
+    }
+    HistoryWiring(const HistoryWiring &) = delete;
+    HistoryWiring &operator=(const HistoryWiring &) = delete;
+};
+
 } // namespace
 
 void TMain::wireSubsystems()
@@ -41,8 +66,11 @@ void TMain::wireSubsystems()
                                                m_pageDiagnostics.get());
 
     m_refresh = std::make_unique<catalogue::RefreshDriver>(m_context);
+    auto history = std::make_shared<HistoryWiring>(m_context, *m_refresh, *m_pages);
     m_refresh->setCaptureFunction(
-        [this](const QString &path, const QString &name, bool isHistory, std::string &currentLinkText) {
+        [this, history](const QString &path, const QString &name, bool isHistory, std::string &currentLinkText) {
+            // Read before the watchdog's clock starts: a huge history takes seconds.
+            history->cache.snapshot();
             return capture::runCapture(m_context, path, name, isHistory, currentLinkText);
         });
     m_refresh->setPageGeneration([this](const std::string &listingText) {
@@ -52,6 +80,9 @@ void TMain::wireSubsystems()
         if (!report.ok())
             throw std::runtime_error("some pages could not be written");
     });
+    // The driver runs the pass only while cb_History is ticked; the pass reads RxSpinEdit2.
+    m_refresh->setHistoryPass([history] { history->pass.run(); });
+    m_refresh->setOtherListsClearer([history] { history->cache.release(); });
     setRefreshCommand([this] { m_refresh->Button2Click(); });
     setUpWebServer();
 }

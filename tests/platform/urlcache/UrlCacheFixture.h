@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/PrivateTempFolder.h"
-#include "platform/urlcache/HistoryFixtures.h"
+#include "support/HistoryFixtures.h"
 #include "platform/urlcache/UrlCache.h"
 #include "platform/urlcache/UrlCacheEnumeration.h"
 #include "support/TestSupport.h"

@@ -1,4 +1,4 @@
-#include "platform/urlcache/HistoryFixtures.h"
+#include "support/HistoryFixtures.h"
 
 #include <QDir>
 #include <QFile>
