@@ -9,8 +9,8 @@
 #include "server/http/THttpConnection.h"
 
 #include <QDateTime>
-#include <QFile>
 
+#include <algorithm>
 #include <exception>
 
 namespace vistrel::server {

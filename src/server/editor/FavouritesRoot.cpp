@@ -2,7 +2,6 @@
 
 #include "platform/TextEncodings.h"
 
-#include <climits>
 #include <cstdlib>
 
 namespace vistrel::server {
