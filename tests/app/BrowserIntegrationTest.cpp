@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <gtest/gtest.h>
 
 using namespace vistrel;
@@ -84,10 +85,15 @@ TEST(StartPage, IsClaimedAtTheFirstShowingWithTheServersPort)
     test::ProgramFixture p;
     platform::RegistryFile registry(platform::RegistryFile::defaultPath());
     registry.writeString(kMain, "Start Page", "http://example.org/");
-    test::writeAll(p.paths.settingsPath, "[General]\r\nStartup=0\r\n[Data]\r\nPort=8123\r\n");
+    // A port nothing listens on, so the program's server can start there.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QString port = QString::number(probe.serverPort());
+    probe.close();
+    test::writeAll(p.paths.settingsPath, ("[General]\r\nStartup=0\r\n[Data]\r\nPort=" + port + "\r\n").toUtf8());
     TMain &m = p.start();
     m.FormShow();
-    EXPECT_EQ(registry.readString(kMain, "Start Page").value_or(""), "http://localhost:8123/");
+    EXPECT_EQ(registry.readString(kMain, "Start Page").value_or(""), "http://localhost:" + port + "/");
     EXPECT_TRUE(QFile::exists(p.paths.favoritesFolder + "/_Old Home Page.URL"));
 }
 

@@ -34,13 +34,20 @@ std::string lineBreaksAsLf(std::string_view text)
     return out;
 }
 
+// Built by appending: GCC 12 warns falsely about std::string::replace here.
 void replaceAll(std::string &text, std::string_view from, std::string_view to)
 {
-    std::size_t at = 0;
-    while ((at = text.find(from, at)) != std::string::npos) {
-        text.replace(at, from.size(), to);
-        at += to.size();
+    if (from.empty())
+        return;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(from, start)) != std::string::npos; start = at + from.size()) {
+        out.append(text, start, at - start);
+        out.append(to);
     }
+    out.append(text, start, std::string::npos);
+    text = std::move(out);
 }
 
 } // namespace
