@@ -1,6 +1,5 @@
 #include "platform/JpegCodec.h"
 
-#include <QLinearGradient>
 #include <QPainter>
 
 #include <csetjmp>
@@ -126,14 +125,11 @@ QImage decodeJpeg(const QByteArray &bytes, QString *error)
 
 QByteArray builtInBackgroundJpeg()
 {
-    // A quiet paper-like gradient that keeps captions readable.
+    // Quiet ruled paper that keeps captions readable and tiles without seams.
     QImage image(256, 256, QImage::Format_RGB888);
     QPainter p(&image);
-    QLinearGradient gradient(0, 0, 256, 256);
-    gradient.setColorAt(0, QColor(0xF4, 0xF1, 0xE8));
-    gradient.setColorAt(1, QColor(0xE2, 0xE8, 0xF0));
-    p.fillRect(image.rect(), gradient);
-    p.setPen(QColor(0xD8, 0xDC, 0xE4));
+    p.fillRect(image.rect(), QColor(0xF4, 0xF1, 0xE8));
+    p.setPen(QColor(0xE0, 0xDE, 0xD6));
     for (int i = 0; i < 256; i += 16)
         p.drawLine(0, i, 256, i);
     p.end();
