@@ -15,12 +15,11 @@ namespace vistrel::catalogue {
 // A title also counts as known when a favourite bears the name the favourites
 // editor gives a site added from the history page (the title with its
 // references decoded, separators and control characters replaced, cut to
-// kMaxFavouriteNameBytes), so that adding a suggestion ends it.
+// platform::kMaxFavouriteNameBytes), so that adding a suggestion ends it.
 class HistoryKnownTitles
 {
 public:
     // Longest favourite name, in bytes, that the editor writes for a title.
-    static constexpr std::size_t kMaxFavouriteNameBytes = 200;
 
     // A favourite's file name without its extension.
     void addName(std::string_view name);

@@ -9,6 +9,14 @@ namespace vistrel::platform {
 
 struct MainFlags;
 
+// The longest file name (without ".URL") the program gives a favourite it adds.
+inline constexpr std::size_t kMaxFavouriteNameBytes = 200;
+
+// A page title made into a favourite's file name: "/" and "\" become "_",
+// control characters blanks, blanks trimmed, cut at kMaxFavouriteNameBytes
+// (never inside a UTF-8 sequence); empty when nothing usable is left.
+std::string favouriteFileName(std::string_view title);
+
 // The two-line Internet shortcut the program writes itself: "[InternetShortcut]"
 // and "URL=" + url, each ended by CR LF. CR, LF and NUL are taken out of the URL
 // so that it cannot add lines of its own.

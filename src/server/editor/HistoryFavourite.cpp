@@ -34,28 +34,7 @@ std::string trimmedBlanks(std::string_view text)
 
 std::string safeName(std::string_view text)
 {
-    std::string name;
-    name.reserve(text.size());
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '/' || c == '\\')
-            name += '_';
-        else if (u < 32 || u == 127)
-            name += ' ';
-        else
-            name += c;
-    }
-    name = trimmedBlanks(name);
-    if (name.size() > HistoryFavourite::kMaxNameBytes) {
-        std::size_t cut = HistoryFavourite::kMaxNameBytes;
-        // Not inside a UTF-8 sequence.
-        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-            --cut;
-        name = trimmedBlanks(std::string_view(name).substr(0, cut));
-    }
-    if (name == "." || name == "..")
-        name.clear();
-    return name;
+    return platform::favouriteFileName(text);
 }
 
 // Whether the folder holds a file of that name in any ASCII letter case: on

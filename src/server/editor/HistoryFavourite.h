@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ShortcutWriter.h"
+
 #include "server/editor/ActionReport.h"
 
 #include <functional>
@@ -22,7 +24,7 @@ class HistoryFavourite
 public:
     // Longest name given to an added favourite, in bytes, before " (n)" and
     // the extension.
-    static constexpr std::size_t kMaxNameBytes = 200;
+    static constexpr std::size_t kMaxNameBytes = platform::kMaxFavouriteNameBytes;
     // Names tried with " (2)", " (3)", ... before giving up.
     static constexpr int kMaxNumberedNames = 1000;
 
