@@ -1,4 +1,5 @@
 #include "catalogue/HistoryPass.h"
+#include "catalogue/PassScope.h"
 
 #include "capture/RedirectionProbe.h"
 #include "catalogue/FolderWalk.h"
@@ -33,28 +34,6 @@ namespace vistrel::catalogue {
 namespace {
 
 constexpr double kShortcutStampUnitsPerDay = 10'000'000;
-
-// Puts back what the pass changed on the window, on every way out.
-class PassEnd
-{
-public:
-    explicit PassEnd(platform::ProgramContext &context) : m_context(context) {}
-    ~PassEnd()
-    {
-        try {
-            m_context.status.setRefreshControlsEnabled(true);
-            m_context.flags.writingShortcut = false;
-            m_context.status.setLamp(platform::Lamp::Green);
-            m_context.status.setBusy(false);
-        } catch (...) {
-        }
-    }
-    PassEnd(const PassEnd &) = delete;
-    PassEnd &operator=(const PassEnd &) = delete;
-
-private:
-    platform::ProgramContext &m_context;
-};
 
 // A shortcut file of the private temporary folder, removed when it goes.
 class TemporaryShortcut
@@ -104,10 +83,7 @@ void HistoryPass::report(const QString &line)
 
 void HistoryPass::run()
 {
-    PassEnd end(m_context);
-    m_context.status.setBusy(true);
-    m_context.status.setRefreshControlsEnabled(false);
-    m_context.flags.changePending = false;
+    PassScope scope(m_context);
     if (platform::isOffline(m_context.registry))
         return;
     runSteps();

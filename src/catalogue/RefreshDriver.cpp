@@ -1,4 +1,5 @@
 #include "catalogue/RefreshDriver.h"
+#include "catalogue/PassScope.h"
 
 #include "catalogue/FolderWalk.h"
 #include "catalogue/LinkRecordVisitor.h"
@@ -20,30 +21,6 @@
 namespace vistrel::catalogue {
 
 namespace {
-
-// Puts back what the favourites pass changed on the window, on every way out.
-// (The pass never changes the mouse cursor, so there is none to restore.)
-class PassEnd
-{
-public:
-    explicit PassEnd(platform::ProgramContext &context) : m_context(context) {}
-    ~PassEnd()
-    {
-        try {
-            m_context.status.setRefreshControlsEnabled(true);
-            QCoreApplication::processEvents();
-            m_context.status.setLamp(platform::Lamp::Green);
-            m_context.flags.writingShortcut = false;
-            m_context.status.setBusy(false);
-        } catch (...) {
-        }
-    }
-    PassEnd(const PassEnd &) = delete;
-    PassEnd &operator=(const PassEnd &) = delete;
-
-private:
-    platform::ProgramContext &m_context;
-};
 
 // Clears the running mark however the refresh ends.
 struct RunningMark
@@ -149,10 +126,7 @@ void RefreshDriver::Button2Click()
 
 void RefreshDriver::favouritesPass()
 {
-    PassEnd end(m_context);
-    m_context.status.setBusy(true);
-    m_context.status.setRefreshControlsEnabled(false);
-    m_context.flags.changePending = false;
+    PassScope scope(m_context);
     if (platform::isOffline(m_context.registry))
         return;
     runFavouritesPass();
