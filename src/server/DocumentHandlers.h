@@ -27,7 +27,10 @@ class DocumentHandlers : public QObject
 public:
     static constexpr char kDefaultDoc[] = "viewer.htm";
     static constexpr char kListenAddress[] = "0.0.0.0";
-    static constexpr int kListenBacklog = 5;
+    // Larger than the classic 5: with many clients connecting at once (a browser
+    // opening a frame set, or a page reloading in several tabs) a short queue makes
+    // the refused ones wait for connection retries, for seconds each.
+    static constexpr int kListenBacklog = 128;
     // A page title is fetched for at most this long, within the site time-out,
     // so the post's connection is answered before the server's idle time-out.
     static constexpr int kMaxTitleFetchSeconds = 20;
