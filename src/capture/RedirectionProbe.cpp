@@ -1,5 +1,7 @@
 #include "capture/RedirectionProbe.h"
 
+#include "platform/TextEncodings.h"
+
 #include "capture/PageText.h"
 #include "capture/ProbeCodes.h"
 #include "capture/UrlCacheLookup.h"
@@ -31,20 +33,10 @@ bool startsWith(std::string_view text, std::string_view prefix)
     return text.substr(0, prefix.size()) == prefix;
 }
 
-std::string trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return std::string(text);
-}
-
 // "text/html; charset=..." gives "text".
 std::string majorType(std::string_view value)
 {
-    return lower(trimmed(value.substr(0, value.find('/'))));
+    return lower(platform::trimBlanks(value.substr(0, value.find('/'))));
 }
 
 bool isRedirect(int code)
@@ -60,7 +52,7 @@ bool forEachContentType(const std::vector<std::string> &lines, Visit visit)
     for (std::size_t n = 1; n < lines.size(); ++n) {
         const std::string &line = lines[n];
         const std::size_t colon = line.find(':');
-        if (colon == std::string::npos || lower(trimmed(std::string_view(line).substr(0, colon))) != "content-type")
+        if (colon == std::string::npos || lower(platform::trimBlanks(std::string_view(line).substr(0, colon))) != "content-type")
             continue;
         any = true;
         visit(std::string_view(line).substr(colon + 1));
@@ -99,7 +91,7 @@ bool metaRefreshTarget(const QByteArray &body, std::string &target)
         value.truncate(quote);
     if (const qsizetype apostrophe = value.indexOf('\''); apostrophe >= 0)
         value.truncate(apostrophe);
-    target = trimmed(value.toStdString());
+    target = std::string(platform::trimBlanks(value.toStdString()));
     return !target.empty();
 }
 

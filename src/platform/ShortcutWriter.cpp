@@ -1,4 +1,5 @@
 #include "platform/ShortcutWriter.h"
+#include "platform/TextEncodings.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/MainFlags.h"
@@ -25,20 +26,6 @@ bool writeShortcut(MainFlags &flags, const QString &path, std::string_view url)
     return written;
 }
 
-namespace {
-
-std::string_view trimmedBlanks(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-} // namespace
-
 std::string favouriteFileName(std::string_view title)
 {
     std::string name;
@@ -52,12 +39,12 @@ std::string favouriteFileName(std::string_view title)
         else
             name += c;
     }
-    std::string_view kept = trimmedBlanks(name);
+    std::string_view kept = trimBlanks(name);
     if (kept.size() > kMaxFavouriteNameBytes) {
         std::size_t cut = kMaxFavouriteNameBytes;
         while (cut > 0 && (static_cast<unsigned char>(kept[cut]) & 0xC0) == 0x80)
             --cut;
-        kept = trimmedBlanks(kept.substr(0, cut));
+        kept = trimBlanks(kept.substr(0, cut));
     }
     if (kept == "." || kept == "..")
         return {};

@@ -26,6 +26,9 @@ public:
 // The value of one hexadecimal digit of either case, or -1.
 int hexDigitValue(char c);
 
+// The text without leading and trailing blanks, tabs, carriage returns and line feeds.
+std::string_view trimBlanks(std::string_view text);
+
 std::string hexEncode(std::string_view bytes);
 
 // Digit pairs (either case) back to bytes. A last odd digit is ignored; a pair

@@ -22,16 +22,6 @@ namespace {
 constexpr std::string_view kShortcutExtension = ".URL";
 constexpr std::string_view kLastResortName = "Favourite";
 
-std::string trimmedBlanks(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return std::string(text);
-}
-
 std::string safeName(std::string_view text)
 {
     return platform::favouriteFileName(text);
@@ -85,7 +75,8 @@ void HistoryFavourite::add(std::string_view postedName)
         m_report.add("Favourite %s was not added. Its address could not be decoded<br>", {postedName});
         return;
     }
-    const std::string title = trimmedBlanks(m_fetchTitle ? m_fetchTitle(url) : std::string());
+    const std::string fetched = m_fetchTitle ? m_fetchTitle(url) : std::string();
+    const std::string title(platform::trimBlanks(fetched));
     const std::string base = favouriteName(platform::decodePercent(title), url);
 
     const std::string folder = FavouritesRoot(QFile::encodeName(m_context.paths.favoritesFolder).toStdString()).folder();
