@@ -16,6 +16,7 @@
 #include <chrono>
 #include <exception>
 #include <cerrno>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -727,7 +728,7 @@ void THttpConnection::finishSending()
             Qt::QueuedConnection);
     }
     if (close)
-        beginClosing();
+        closeAfterAnswer();
     else if (!m_inInput && m_socket->bytesAvailable() > 0)
         scheduleInput();
 }
@@ -753,6 +754,27 @@ void THttpConnection::Close()
         return;
     }
     beginClosing();
+}
+
+void THttpConnection::closeAfterAnswer()
+{
+    // With the whole request read, nothing more from the client and the answer
+    // handed to the kernel, closing at once still delivers the answer and then
+    // the FIN, and spares waiting for the client's own close. Anything unread
+    // would turn the close into a reset that can destroy the answer in
+    // flight, so then the close stays orderly.
+    m_socket->flush();
+    int unread = 0;
+    const bool quiet = m_bodyMode == BodyMode::None && m_socket->bytesToWrite() == 0
+                       && m_socket->bytesAvailable() == 0
+                       && ::ioctl(int(m_socket->socketDescriptor()), FIONREAD, &unread) == 0 && unread == 0;
+    if (!quiet) {
+        beginClosing();
+        return;
+    }
+    m_closing = true;
+    m_socket->abort();
+    reportClosed(0);
 }
 
 void THttpConnection::beginClosing()

@@ -134,6 +134,7 @@ private:
     int sendFileSpan();
     httppath::DocumentRoot &documentRoot();
     void finishSending();
+    void closeAfterAnswer();
     void beginClosing();
     void shutdownSend();
     void reportClosed(int error);
