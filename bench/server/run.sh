@@ -24,9 +24,17 @@ nginx_port=${BENCH_NGINX_PORT:-18482}
 # server; nginx's own default keeps the comparison about the engines.
 backlog=${BENCH_BACKLOG:-511}
 
+# The comparison server and the load generator come from Debian.
+missing=()
 for tool in wrk nginx; do
-    command -v "$tool" >/dev/null || [ -x "/usr/sbin/$tool" ] || { echo "$tool is not installed" >&2; exit 1; }
+    command -v "$tool" >/dev/null || [ -x "/usr/sbin/$tool" ] || missing+=("$tool")
 done
+if [ "${#missing[@]}" -gt 0 ]; then
+    sudo=$([ "$(id -u)" = 0 ] || echo sudo)
+    echo "Installing ${missing[*]}" >&2
+    $sudo apt-get update -q >&2
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}" >&2
+fi
 nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 [ -x "$driver" ] || cmake --build "$build" -j2 --target vistrel_bench_serve
 
