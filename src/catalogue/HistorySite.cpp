@@ -1,6 +1,7 @@
 #include "catalogue/HistorySite.h"
 
 #include "capture/http/HttpTarget.h"
+#include "platform/TextEncodings.h"
 
 #include <QHostAddress>
 
@@ -13,17 +14,6 @@ namespace {
 constexpr std::string_view kSourcePrefix = "Visited: ";
 constexpr std::string_view kHttp = "http://";
 constexpr std::string_view kLocalhost = "http://localhost";
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
 
 bool isBlankOrControl(unsigned char c)
 {
@@ -45,7 +35,7 @@ std::string_view siteAddress(std::string_view sourceName, std::string_view userN
 
 bool isOwnServer(std::string_view url, quint16 ownServerPort)
 {
-    if (startsWithNoCase(url, kLocalhost))
+    if (platform::startsWithNoCase(url, kLocalhost))
         return true;
     const auto target = capture::http::HttpTarget::parse(url);
     if (!target || ownServerPort == 0 || target->port != ownServerPort)

@@ -51,13 +51,7 @@ WalkVisitor LinkRecordVisitor::visitor()
 
 std::string LinkRecordVisitor::relativePath(const std::string &folder) const
 {
-    std::string relative = folder.compare(0, m_root.size(), m_root) == 0 ? folder.substr(m_root.size()) : folder;
-    while (!relative.empty() && relative.back() == '/')
-        relative.pop_back();
-    for (char &c : relative)
-        if (c == '/')
-            c = '\\';
-    return relative;
+    return listing::relativeFolder(m_root, folder);
 }
 
 void LinkRecordVisitor::closeOpenFolder()

@@ -35,6 +35,17 @@ std::string timeLine(std::int64_t stamp, bool closesStartTag)
     return "Time=\"" + std::to_string(stamp) + (closesStartTag ? "\">" : "\"");
 }
 
+std::string relativeFolder(std::string_view root, std::string_view folder)
+{
+    std::string relative(folder.substr(0, root.size()) == root ? folder.substr(root.size()) : folder);
+    while (!relative.empty() && relative.back() == '/')
+        relative.pop_back();
+    for (char &c : relative)
+        if (c == '/')
+            c = '\\';
+    return relative;
+}
+
 std::string locationText(std::string_view relativePath)
 {
     std::string text;

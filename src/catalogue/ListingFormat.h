@@ -40,6 +40,10 @@ std::int64_t timeStamp(const QDateTime &local);
 // start tag it closes.
 std::string timeLine(std::int64_t stamp, bool closesStartTag = false);
 
+// A walked folder's path below the Favorites root, backslash-separated and
+// without a trailing separator: "" for the root itself.
+std::string relativeFolder(std::string_view root, std::string_view folder);
+
 // A folder's relative path (backslash-separated) as the Location attribute shows
 // it: "&" becomes "and" and a backslash before b, r, n or t gets that letter in
 // upper case. Made well-formed for XML as every attribute value is.

@@ -1,6 +1,7 @@
 #include "platform/TextEncodings.h"
 
 #include <array>
+#include <cctype>
 
 namespace vistrel::platform {
 
@@ -285,6 +286,17 @@ int hexDigitValue(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    }
+    return true;
 }
 
 std::string_view trimBlanks(std::string_view text)

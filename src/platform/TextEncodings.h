@@ -22,13 +22,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Two upper-case hexadecimal digits per byte: "abc" -> "616263".
 // The value of one hexadecimal digit of either case, or -1.
 int hexDigitValue(char c);
 
 // The text without leading and trailing blanks, tabs, carriage returns and line feeds.
 std::string_view trimBlanks(std::string_view text);
 
+// Whether text begins with prefix, ASCII letters compared without case.
+bool startsWithNoCase(std::string_view text, std::string_view prefix);
+
+// Two upper-case hexadecimal digits per byte: "abc" -> "616263".
 std::string hexEncode(std::string_view bytes);
 
 // Digit pairs (either case) back to bytes. A last odd digit is ignored; a pair

@@ -1,23 +1,13 @@
 #include "capture/http/HttpTarget.h"
 
 #include "capture/http/HttpLimits.h"
+#include "platform/TextEncodings.h"
 
 #include <cctype>
 
 namespace vistrel::capture::http {
 
 namespace {
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
 
 std::optional<quint16> portNumber(std::string_view text)
 {
@@ -63,7 +53,7 @@ std::optional<HttpTarget> HttpTarget::parse(std::string_view url)
     HttpTarget target;
     target.fullUrl = std::string(url);
     std::string_view rest = url;
-    if (startsWithNoCase(rest, "http://"))
+    if (platform::startsWithNoCase(rest, "http://"))
         rest.remove_prefix(7);
     else if (hasScheme(rest))
         return std::nullopt;

@@ -1,5 +1,6 @@
 #include "server/editor/FavouritesRoot.h"
 
+#include "catalogue/ListingFormat.h"
 #include "platform/TextEncodings.h"
 
 #include <cstdlib>
@@ -71,13 +72,7 @@ bool FavouritesRoot::reallyHolds(const std::string &folder) const
 
 std::string FavouritesRoot::relativeKey(const std::string &folder) const
 {
-    std::string relative = folder.compare(0, m_folder.size(), m_folder) == 0 ? folder.substr(m_folder.size()) : folder;
-    while (!relative.empty() && relative.back() == '/')
-        relative.pop_back();
-    for (char &c : relative)
-        if (c == '/')
-            c = '\\';
-    return relative;
+    return catalogue::listing::relativeFolder(m_folder, folder);
 }
 
 std::string FavouritesRoot::relativeShown(const std::string &folder) const
