@@ -5,7 +5,7 @@ SHELL := /bin/bash
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make pkg-config libgtest-dev qt6-base-dev libxslt1-dev libxml2-dev \
-            libjpeg-dev libsqlite3-dev chromium fonts-dejavu-core xvfb curl ca-certificates
+            libjpeg-dev libsqlite3-dev chromium chromium-headless-shell fonts-dejavu-core xvfb curl ca-certificates
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: run test deps build unit e2e clean
