@@ -89,8 +89,10 @@ http {
 CONF
 
 "$driver" "$work/data" "$ours_port" "$backlog" > "$work/ours.log" 2>&1 &
+ours_pid=$!
 pids+=($!)
 "$nginx_bin" -p "$work/nginx" -c "$work/nginx/nginx.conf" -g 'daemon off;' 2> "$work/nginx/stderr.log" &
+nginx_pid=$!
 pids+=($!)
 
 wait_for() {
@@ -105,13 +107,30 @@ wait_for() {
 wait_for "$ours_port"
 wait_for "$nginx_port"
 
-# Prints "requests/s p99_ms errors" for one wrk run.
+# CPU clock ticks used so far by a server process and its children (nginx's
+# worker): the CPU cost per request does not depend on what else the machine
+# runs, unlike requests per second.
+cpu_ticks() {
+    local total=0 pid
+    for pid in "$1" $(pgrep -P "$1" || true); do
+        total=$((total + $(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)))
+    done
+    echo "$total"
+}
+clock_ticks=$(getconf CLK_TCK)
+
+# Prints "requests/s p99_ms errors cpu_us_per_request" for one wrk run.
 measure() {
-    local url=$1 header=$2 out
+    local url=$1 header=$2 pid=$3 out before after
+    before=$(cpu_ticks "$pid")
     out=$(wrk -t"$threads" -c"$connections" -d"$duration" --latency -H "$header" "$url")
-    python3 - "$out" <<'PY'
+    after=$(cpu_ticks "$pid")
+    python3 - "$out" "$before" "$after" "$clock_ticks" <<'PY'
 import re, sys
 text = sys.argv[1]
+ticks = (int(sys.argv[3]) - int(sys.argv[2])) / int(sys.argv[4])
+count = int(re.search(r'(\d+) requests in', text).group(1))
+cpu_us = ticks * 1e6 / count if count else float('nan')
 rps = float(re.search(r'Requests/sec:\s+([\d.]+)', text).group(1))
 m = re.search(r'^\s+99%\s+([\d.]+)(us|ms|s)\b', text, re.M)
 scale = {'us': 0.001, 'ms': 1.0, 's': 1000.0}
@@ -123,34 +142,37 @@ if m:
 m = re.search(r'Non-2xx or 3xx responses: (\d+)', text)
 if m:
     errors += int(m.group(1))
-print(f'{rps:.0f} {p99:.2f} {errors}')
+print(f'{rps:.0f} {p99:.2f} {errors} {cpu_us:.1f}')
 PY
 }
 
 median() { python3 -c 'import statistics,sys; print(statistics.median(float(x) for x in sys.argv[1:]))' "$@"; }
 
-printf '%-10s %-11s | %10s %8s %6s | %10s %8s %6s | %6s\n' file connection ours_rps p99_ms errors nginx_rps p99_ms errors ratio
+printf '%-10s %-11s | %10s %8s %6s %7s | %10s %8s %6s %7s | %6s\n' file connection \
+    ours_rps p99_ms errors cpu_us nginx_rps p99_ms errors cpu_us ratio
 status=0
 for file in view.htm image.jpg; do
     for mode in keep-alive close; do
         header="Connection: $mode"
-        o_rps_all=() o_p99_all=() n_rps_all=() n_p99_all=()
+        o_rps_all=() o_p99_all=() n_rps_all=() n_p99_all=() o_cpu_all=() n_cpu_all=()
         o_err=0 n_err=0
         for _ in $(seq "$rounds"); do
-            read -r r p e < <(measure "http://127.0.0.1:$ours_port/$file" "$header")
-            o_rps_all+=("$r") o_p99_all+=("$p") o_err=$((o_err + e))
-            read -r r p e < <(measure "http://127.0.0.1:$nginx_port/$file" "$header")
-            n_rps_all+=("$r") n_p99_all+=("$p") n_err=$((n_err + e))
+            read -r r p e c < <(measure "http://127.0.0.1:$ours_port/$file" "$header" "$ours_pid")
+            o_rps_all+=("$r") o_p99_all+=("$p") o_err=$((o_err + e)) o_cpu_all+=("$c")
+            read -r r p e c < <(measure "http://127.0.0.1:$nginx_port/$file" "$header" "$nginx_pid")
+            n_rps_all+=("$r") n_p99_all+=("$p") n_err=$((n_err + e)) n_cpu_all+=("$c")
         done
         o_rps=$(median "${o_rps_all[@]}") o_p99=$(median "${o_p99_all[@]}")
         n_rps=$(median "${n_rps_all[@]}") n_p99=$(median "${n_p99_all[@]}")
+        o_cpu=$(median "${o_cpu_all[@]}") n_cpu=$(median "${n_cpu_all[@]}")
         ratio=$(python3 -c "print(f'{$o_rps / $n_rps:.2f}')")
-        printf '%-10s %-11s | %10.0f %8.2f %6s | %10.0f %8.2f %6s | %6s\n' \
-            "$file" "$mode" "$o_rps" "$o_p99" "$o_err" "$n_rps" "$n_p99" "$n_err" "$ratio"
+        printf '%-10s %-11s | %10.0f %8.2f %6s %7.1f | %10.0f %8.2f %6s %7.1f | %6s\n' \
+            "$file" "$mode" "$o_rps" "$o_p99" "$o_err" "$o_cpu" "$n_rps" "$n_p99" "$n_err" "$n_cpu" "$ratio"
         if python3 -c "import sys; sys.exit(0 if $o_rps >= 0.8 * $n_rps and $o_err == 0 else 1)"; then :; else status=1; fi
     done
 done
-echo "(median of $rounds runs of $duration each, $connections connections; errors summed over the runs)"
+echo "(median of $rounds runs of $duration each, $connections connections; errors summed over the runs;"
+echo " cpu_us: the server's CPU time per request, user and system)"
 [ "$status" = 0 ] && echo "target met: at least 0.8 of nginx in every case, no errors" \
                   || echo "target missed in at least one case"
 exit "$status"
