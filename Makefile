@@ -5,10 +5,11 @@ SHELL := /bin/bash
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make pkg-config libgtest-dev qt6-base-dev libxslt1-dev libxml2-dev \
-            libjpeg-dev libsqlite3-dev chromium chromium-headless-shell fonts-dejavu-core xvfb curl ca-certificates
+            libjpeg-dev libsqlite3-dev chromium chromium-headless-shell fonts-dejavu-core xvfb \
+            xdotool x11-apps curl ca-certificates
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test deps build unit e2e clean
+.PHONY: run test deps build unit e2e screenshots clean
 
 run: build
 	$(BUILD)/vistrel
@@ -37,6 +38,12 @@ e2e: build
 	cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error
 	cd tests/e2e && VISTREL_BINARY=$(CURDIR)/$(BUILD)/vistrel \
 	    VISTREL_PAGEGEN=$(CURDIR)/$(BUILD)/tests/e2e/vistrel_pagegen node --test
+
+# The README's pictures, taken by the acceptance run.
+screenshots: build
+	cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error
+	cd tests/e2e && VISTREL_BINARY=$(CURDIR)/$(BUILD)/vistrel VISTREL_SCREENSHOTS=$(CURDIR)/docs/screenshots \
+	    node --test acceptance.test.mjs
 
 clean:
 	rm -rf $(BUILD)

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -22,6 +23,12 @@ namespace {
 
 constexpr int kPollMilliseconds = 100;
 constexpr int kKillWaitMilliseconds = 5000;
+// The browser's single-instance socket goes in TMPDIR under a name of this
+// length; a Unix socket path holds at most 107 bytes, and a longer one makes
+// the browser abort before it draws anything.
+constexpr qsizetype kSingletonSocketName = qsizetype(sizeof("org.chromium.Chromium.XXXXXX/SingletonSocket")) - 1;
+constexpr qsizetype kSocketPathMax = 107;
+constexpr const char *kShortTempTemplate = "/tmp/vistrel-XXXXXX";
 
 // Removes the profile (and the screenshot in it) on every way out.
 class ProfileFolder
@@ -105,7 +112,17 @@ std::optional<QImage> ChromiumThumbnailer::render(const ThumbnailRequest &reques
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), profile.path() + QStringLiteral(".config"));
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), profile.path() + QStringLiteral(".cache"));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), profile.path() + QStringLiteral(".local/share"));
-    environment.insert(QStringLiteral("TMPDIR"), profile.path());
+    // The profile's own folder unless that is too deep for the browser's
+    // socket; then a private folder of its own near the root, gone afterwards.
+    std::optional<QTemporaryDir> shortTemp;
+    QString browserTemp = profile.path();
+    if (QFile::encodeName(browserTemp).size() + kSingletonSocketName > kSocketPathMax) {
+        shortTemp.emplace(QString::fromLatin1(kShortTempTemplate));
+        if (!shortTemp->isValid())
+            return std::nullopt;
+        browserTemp = shortTemp->path() + QLatin1Char('/');
+    }
+    environment.insert(QStringLiteral("TMPDIR"), browserTemp);
     process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());

@@ -2,7 +2,9 @@
 
 #include "platform/TextEncodings.h"
 
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <string>
@@ -15,6 +17,14 @@
 namespace vistrel::platform {
 
 namespace {
+
+// Qt makes the home trash inside the user's data folder but will not create
+// that folder; without it, it quietly "trashes" into the current folder.
+bool homeTrashPossible()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return !data.isEmpty() && QDir().mkpath(data);
+}
 
 char asciiLower(char c)
 {
@@ -78,6 +88,8 @@ bool deleteByPattern(const QString &pattern, bool allowUndo)
     ::closedir(dir);
 
     bool ok = true;
+    if (allowUndo && !matches.empty() && !homeTrashPossible())
+        return false;
     for (const std::string &path : matches) {
         struct stat info;
         if (::lstat(path.c_str(), &info) != 0) {

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -154,6 +155,39 @@ TEST(ChromiumThumbnailer, TakesTheScreenshotTheBrowserWrites)
     // Addresses that are not web pages never reach the browser.
     EXPECT_FALSE(thumbnailer.render(request("file:///etc/passwd", 10000)));
     EXPECT_EQ(fake.pids().size(), 1);
+}
+
+TEST(ChromiumThumbnailer, TheBrowserGetsATempFolderShortEnoughForItsSocket)
+{
+    // A deep TMPDIR, as a sandboxed session or a test HOME gives: the
+    // browser's socket path there would be too long and the browser aborts.
+    QTemporaryDir outer;
+    const QString deep = outer.path() + QStringLiteral("/a-rather-long-folder-name-for-temporary-files/and-one-more-level");
+    ASSERT_TRUE(QDir().mkpath(deep));
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(deep));
+    vistrel::platform::PrivateTempFolder temp;
+    qputenv("TMPDIR", savedTmp);
+    ASSERT_TRUE(temp.isValid());
+
+    FakeBrowser fake("echo \"$TMPDIR\" > \"$(dirname \"$0\")/tmpdir\"\n"
+                     "test -d \"$TMPDIR\" && test -w \"$TMPDIR\" && cp \"$(dirname \"$0\")/shot.png\" \"$out\"\n");
+    ChromiumThumbnailer thumbnailer(fake.path(), temp);
+    EXPECT_TRUE(thumbnailer.render(request("http://127.0.0.1:9/", 10000)));
+    const QByteArray used = vistrel::test::readAll(QFileInfo(fake.path()).path() + QStringLiteral("/tmpdir")).trimmed();
+    ASSERT_FALSE(used.isEmpty());
+    EXPECT_LE(used.size() + qsizetype(sizeof("org.chromium.Chromium.XXXXXX/SingletonSocket")) - 1, 107) << used.constData();
+    EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(used)));
+    EXPECT_TRUE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+
+    // A short TMPDIR keeps everything of the browser inside the private folder.
+    vistrel::platform::PrivateTempFolder shortTemp;
+    if (QFile::encodeName(shortTemp.path()).size() < 40) {
+        ChromiumThumbnailer nearby(fake.path(), shortTemp);
+        EXPECT_TRUE(nearby.render(request("http://127.0.0.1:9/", 10000)));
+        const QByteArray inside = vistrel::test::readAll(QFileInfo(fake.path()).path() + QStringLiteral("/tmpdir")).trimmed();
+        EXPECT_TRUE(inside.startsWith(QFile::encodeName(shortTemp.path()))) << inside.constData();
+    }
 }
 
 TEST(ChromiumThumbnailer, AHangingBrowserIsKilledWithEverythingItStarted)

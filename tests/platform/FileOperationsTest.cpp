@@ -64,6 +64,26 @@ TEST(DeleteByPattern, WithUndoMovesToTheTrash)
     EXPECT_TRUE(trash.hasNext());
 }
 
+TEST(DeleteByPattern, TrashWorksForANewUserAndNeverLandsInTheCurrentFolder)
+{
+    test::TempHome home;
+    // A fresh account: no data folder yet, so no trash either.
+    ASSERT_TRUE(QDir(home.file(".local/share")).removeRecursively());
+    const QString folder = home.file("data/images/history/");
+    test::writeAll(folder + "a.bmp", "x");
+    const QString elsewhere = home.file("started-here");
+    QDir().mkpath(elsewhere);
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(elsewhere);
+    const bool ok = platform::deleteByPattern(folder + "*.bmp", true);
+    QDir::setCurrent(saved);
+
+    EXPECT_TRUE(ok);
+    EXPECT_FALSE(QFile::exists(folder + "a.bmp"));
+    EXPECT_TRUE(QDir(elsewhere).isEmpty()) << QDir(elsewhere).entryList().join(", ").toStdString();
+    EXPECT_TRUE(QFile::exists(home.file(".local/share/Trash/files/a.bmp")));
+}
+
 TEST(DeleteByPattern, ReportsAFolderItCannotChange)
 {
     if (::geteuid() == 0)
