@@ -12,7 +12,7 @@ import { collectScriptErrors, launchBrowser } from './support/browser.mjs';
 import { colourCount, near, percentEscape, readBitmap, readLinks } from './support/catalogue.mjs';
 import { LATIN1_TITLE, UTF8_TITLE, startFixtureSite } from './support/fixtureSite.mjs';
 import {
-  BINARY, CHROMIUM, addFavourite, browseInHome, fetchText, makeHome, processesInto, startProgram, waitFor,
+  BINARY, addFavourite, browseInHome, fetchText, makeHome, processesInto, startProgram, waitFor,
 } from './support/program.mjs';
 import {
   clickInWindow, findWindow, saveWindowPng, grabWindow, startXvfb, windowGeometry,
@@ -77,7 +77,8 @@ describe('Vistrel as a user runs it', { skip: !existsSync(BINARY) && `${BINARY} 
     // Visited more often than the threshold of 1, and no favourite yet.
     await browseInHome(home, site.url('/suggested.htm'), 2);
     program = await startProgram(home, {
-      browser: CHROMIUM,
+      // The thumbnail browser the program finds by itself, as for a user.
+      browser: 'installed',
       general: { Autorefresh: 1, History: 1, History_threshhold: 1, Fetch_Timeout: 3 },
       data: { LogToFile: 1 },
     });

@@ -84,7 +84,8 @@ export function settingsText({ port, general = {}, data = {} }) {
 }
 
 // Starts the copy. Options: general / data (settings keys), browser (the
-// thumbnail browser; none by default, so captures draw cards), display (an X
+// thumbnail browser: a path, or 'installed' for the one the program finds on
+// PATH; none by default, so captures draw cards), display (an X
 // display to run on; offscreen otherwise).
 export async function startProgram(home, { general = {}, data = {}, browser, display } = {}) {
   const programFolder = path.join(home, 'program');
@@ -103,6 +104,7 @@ export async function startProgram(home, { general = {}, data = {}, browser, dis
     TMPDIR: path.join(home, 'tmp'),
     VISTREL_BROWSER: browser || path.join(home, 'no-browser'),
   };
+  if (browser === 'installed') delete env.VISTREL_BROWSER;
   delete env.WAYLAND_DISPLAY;
   if (display) {
     env.DISPLAY = display;
