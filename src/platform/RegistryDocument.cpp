@@ -192,6 +192,7 @@ RegistryDocument RegistryDocument::parse(const QByteArray &fileBytes, QStringLis
                 // A deletion in an import file: the key is gone.
                 path = path.mid(1);
                 doc.keys.removeIf([&](const Key &k) { return k.path.compare(path, Qt::CaseInsensitive) == 0; });
+                doc.reindex();
                 current = nullptr;
                 continue;
             }
@@ -228,8 +229,10 @@ RegistryDocument RegistryDocument::parse(const QByteArray &fileBytes, QStringLis
         if (!deleted)
             current->entries.append({name, value});
     }
-    if (!preamble.rawLines.isEmpty())
+    if (!preamble.rawLines.isEmpty()) {
         doc.keys.prepend(preamble);
+        doc.reindex();
+    }
     if (!headerSeen && !fileBytes.trimmed().isEmpty() && problems)
         problems->append(QStringLiteral("missing the \"%1\" header").arg(kHeader));
     for (Key &key : doc.keys) {
@@ -259,24 +262,55 @@ QByteArray RegistryDocument::serialize() const
     return out.toUtf8();
 }
 
+void RegistryDocument::reindex()
+{
+    m_index.clear();
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        if (!keys[i].path.isEmpty())
+            m_index.insert(keys[i].path.toCaseFolded(), i);
+    m_indexedSize = keys.size();
+}
+
+qsizetype RegistryDocument::indexed(const QString &path) const
+{
+    if (path.isEmpty())
+        return -1;
+    if (m_indexedSize == keys.size()) {
+        const auto it = m_index.constFind(path.toCaseFolded());
+        if (it == m_index.constEnd())
+            return -1;
+        if (*it < keys.size() && keys[*it].path.compare(path, Qt::CaseInsensitive) == 0)
+            return *it;
+    }
+    // The list was changed behind the index: search it key by key.
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        if (keys[i].path.compare(path, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
 RegistryDocument::Key *RegistryDocument::find(const QString &path)
 {
-    for (Key &k : keys)
-        if (!k.path.isEmpty() && k.path.compare(path, Qt::CaseInsensitive) == 0)
-            return &k;
-    return nullptr;
+    const qsizetype i = indexed(path);
+    return i < 0 ? nullptr : &keys[i];
 }
 
 const RegistryDocument::Key *RegistryDocument::find(const QString &path) const
 {
-    return const_cast<RegistryDocument *>(this)->find(path);
+    const qsizetype i = indexed(path);
+    return i < 0 ? nullptr : &keys[i];
 }
 
 RegistryDocument::Key &RegistryDocument::findOrAdd(const QString &path)
 {
     if (Key *k = find(path))
         return *k;
+    if (m_indexedSize != keys.size())
+        reindex();
     keys.append(Key{path, {}, false, {}});
+    if (!path.isEmpty())
+        m_index.insert(path.toCaseFolded(), keys.size() - 1);
+    m_indexedSize = keys.size();
     return keys.last();
 }
 

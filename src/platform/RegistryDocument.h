@@ -2,6 +2,7 @@
 
 #include "platform/RegistryFile.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -29,12 +30,22 @@ struct RegistryDocument
     static RegistryDocument parse(const QByteArray &fileBytes, QStringList *problems = nullptr);
     QByteArray serialize() const;
 
+    // Keys are found case-blind through an index, so that a file with many
+    // keys (a menu order per favourites folder) is not searched key by key.
     Key *find(const QString &path);
     const Key *find(const QString &path) const;
     Key &findOrAdd(const QString &path);
 
     // Built-in values that answer when the file has no such key.
     static const RegistryDocument &builtIns();
+
+private:
+    // Rebuilt after any change to the list other than findOrAdd's append.
+    void reindex();
+    qsizetype indexed(const QString &path) const;
+
+    QHash<QString, qsizetype> m_index; // case-folded path -> position in keys
+    qsizetype m_indexedSize = 0;
 };
 
 } // namespace vistrel::platform

@@ -113,3 +113,42 @@ TEST(RegistryFile, BuiltInHtmlClassAnswersUntilTheFileOverridesIt)
     ASSERT_TRUE(reg.writeString("HKEY_CLASSES_ROOT\\.htm", QString(), "myhtml"));
     EXPECT_EQ(reg.readString("HKEY_CLASSES_ROOT\\.htm", QString()), QString("myhtml"));
 }
+
+TEST(RegistryFile, KeysAreFoundCaseBlindAfterDeletionsRepeatsAndAStrayPreamble)
+{
+    // A value line before any key becomes a key of its own at the front, a
+    // "[-key]" line removes a key, a key named twice is one key: every later
+    // look-up must still land on the right key and nothing else.
+    RegistryDocument doc = RegistryDocument::parse(
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "\"stray\"=\"x\"\r\n"
+        "[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"a1\"\r\n"
+        "[HKEY_CURRENT_USER\\B]\r\n\"v\"=\"b\"\r\n"
+        "[-hkey_current_user\\a]\r\n"
+        "[HKEY_CURRENT_USER\\C]\r\n\"v\"=\"c\"\r\n"
+        "[hkey_current_user\\b]\r\n\"w\"=\"b2\"\r\n"
+        "[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"a2\"\r\n");
+    const auto value = [&](const QString &key, const QString &name) -> QString {
+        const RegistryDocument::Key *k = std::as_const(doc).find(key);
+        if (!k)
+            return QStringLiteral("<no key>");
+        for (const auto &e : k->entries)
+            if (e.name == name)
+                return e.value.text;
+        return QStringLiteral("<no value>");
+    };
+    EXPECT_EQ(value("HKEY_CURRENT_USER\\a", "v"), "a2");
+    EXPECT_EQ(value("HKEY_CURRENT_USER\\B", "v"), "b");
+    EXPECT_EQ(value("HKEY_CURRENT_USER\\B", "w"), "b2");
+    EXPECT_EQ(value("Hkey_Current_User\\C", "v"), "c");
+    EXPECT_EQ(value("HKEY_CURRENT_USER\\D", "v"), "<no key>");
+    EXPECT_EQ(value("", "stray"), "<no key>");
+
+    doc.findOrAdd("HKEY_CURRENT_USER\\D").entries.append({"v", RegistryValue{}});
+    EXPECT_EQ(&doc.findOrAdd("hkey_current_user\\d"), doc.find("HKEY_CURRENT_USER\\D"));
+    EXPECT_EQ(value("HKEY_CURRENT_USER\\c", "v"), "c");
+    // Changed behind the index, the list is still searched right.
+    doc.keys.removeFirst();
+    EXPECT_EQ(value("HKEY_CURRENT_USER\\B", "w"), "b2");
+    EXPECT_EQ(value("HKEY_CURRENT_USER\\D", "v"), "");
+}
