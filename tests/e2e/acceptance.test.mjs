@@ -5,14 +5,14 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { existsSync } from 'node:fs';
-import { mkdir, readFile, rm, unlink } from 'node:fs/promises';
+import { mkdir, readFile, unlink } from 'node:fs/promises';
 import path from 'node:path';
 
 import { collectScriptErrors, launchBrowser } from './support/browser.mjs';
 import { colourCount, near, percentEscape, readBitmap, readLinks } from './support/catalogue.mjs';
 import { LATIN1_TITLE, UTF8_TITLE, startFixtureSite } from './support/fixtureSite.mjs';
 import {
-  BINARY, addFavourite, browseInHome, fetchText, makeHome, processesInto, startProgram, waitFor,
+  BINARY, addFavourite, browseInHome, fetchText, makeHome, processesInto, startProgram, tearDown, waitFor,
 } from './support/program.mjs';
 import {
   clickInWindow, findWindow, saveWindowPng, grabWindow, startXvfb, windowGeometry,
@@ -86,12 +86,7 @@ describe('Vistrel as a user runs it', { skip: !existsSync(BINARY) && `${BINARY} 
     browser = await launchBrowser();
   });
 
-  after(async () => {
-    await browser?.close();
-    await program?.stop();
-    await site?.close();
-    if (home) await rm(home, { recursive: true, force: true });
-  });
+  after(() => tearDown({ browser, program, site, home }));
 
   test('first start serves the frame set and its pages before any refresh has finished', async () => {
     const viewer = await waitFor(async () => {
@@ -296,15 +291,10 @@ describe('cancelling a refresh in the settings window', {
     home = await makeHome(favourites, 'vistrel-cancel-');
     program = await startProgram(home, { display: xvfb.display, general: { Startup: 1, History: 0 } });
     window = await waitFor(() => findWindow(xvfb.display, 'Vistrel'), START_WAIT_MS, 'the settings window')
-      .catch((error) => { throw new Error(`${error.message}; the program said:`); });
+      .catch((error) => { throw new Error(`${error.message}; the program said: ${program.stderr()}`); });
   });
 
-  after(async () => {
-    await program?.stop();
-    await xvfb?.stop();
-    await site?.close();
-    if (home) await rm(home, { recursive: true, force: true });
-  });
+  after(() => tearDown({ program, xvfb, site, home }));
 
   test('"Cancel Refresh" stops the refresh after the page in hand, and the pages stay served', async () => {
     const geometry = await windowGeometry(xvfb.display, window);

@@ -3,13 +3,13 @@
 // the Favorites folder changes as the report page says.
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFile, rm } from 'node:fs/promises';
+import { readFile } from 'node:fs/promises';
 import { existsSync } from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
 
 import { collectScriptErrors, launchBrowser } from './support/browser.mjs';
-import { BINARY, browseInHome, listTree, makeHome, shortcut, startProgram, waitFor } from './support/program.mjs';
+import { BINARY, browseInHome, listTree, makeHome, shortcut, startProgram, tearDown, waitFor } from './support/program.mjs';
 
 const REFRESH_WAIT_MS = 60000;
 
@@ -49,12 +49,7 @@ describe('favourites editor', { skip: !existsSync(BINARY) && `${BINARY} is missi
     });
     browser = await launchBrowser();
   });
-  after(async () => {
-    await browser?.close();
-    await program?.stop();
-    await site?.close();
-    if (home) await rm(home, { recursive: true, force: true });
-  });
+  after(() => tearDown({ browser, program, site, home }));
 
   test('saving the edit page renames, moves and deletes, and reports each', async () => {
     const page = await browser.context.newPage();

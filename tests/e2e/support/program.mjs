@@ -2,7 +2,7 @@
 // folder of a temporary HOME that holds a Favorites tree, its settings file
 // beside it, serving on a free loopback port.
 import { spawn } from 'node:child_process';
-import { copyFile, mkdir, mkdtemp, readFile, readdir, readlink, writeFile } from 'node:fs/promises';
+import { copyFile, mkdir, mkdtemp, readFile, readdir, readlink, rm, writeFile } from 'node:fs/promises';
 import net from 'node:net';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
@@ -169,4 +169,14 @@ export async function processesInto(folder) {
     }
   }
   return found;
+}
+
+// Stops what a suite started, the browser first and the site last, and
+// removes its HOME.
+export async function tearDown({ browser, program, xvfb, site, home }) {
+  await browser?.close();
+  await program?.stop();
+  await xvfb?.stop();
+  await site?.close();
+  if (home) await rm(home, { recursive: true, force: true });
 }
