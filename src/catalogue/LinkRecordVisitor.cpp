@@ -37,8 +37,7 @@ LinkRecordVisitor::LinkRecordVisitor(platform::ProgramContext &context, RefreshS
       m_state(state),
       m_capture(capture),
       m_root(std::move(root)),
-      m_mode(sortModeFromIndex(context.settings.sortBy())),
-      m_menuOrders(context.registry)
+      m_mode(sortModeFromIndex(context.settings.sortBy()))
 {
     if (m_root.empty() || m_root.back() != '/')
         m_root += '/';
@@ -71,7 +70,7 @@ void LinkRecordVisitor::openFolder(const std::string &folder)
     const std::string relative = relativePath(folder);
     m_state.listing.addLine(listing::folderStartLine(relative));
     m_state.openFolder = folder;
-    m_state.menuOrder = m_menuOrders.load(relative);
+    m_state.menuOrder = loadMenuOrderTable(m_context.registry, relative);
 }
 
 WalkAnswer LinkRecordVisitor::visit(const std::string &folder, const DirectoryEntry &entry)

@@ -51,7 +51,6 @@ private:
     std::string m_root; // with a trailing "/"
     SortMode m_mode;
     SortKeyMaker m_keys;
-    MenuOrderReader m_menuOrders;
 };
 
 // The file name without its last extension ("a.b.url" -> "a.b").

@@ -1,12 +1,8 @@
 #include "catalogue/MenuOrder.h"
 
-#include "platform/RegistryDocument.h"
 #include "platform/RegistryFile.h"
 
-#include <QFile>
 #include <QString>
-
-#include <sys/stat.h>
 
 namespace vistrel::catalogue {
 
@@ -105,40 +101,6 @@ MenuOrderTable loadMenuOrderTable(const platform::RegistryFile &registry, std::s
     if (!data)
         return {};
     return MenuOrderTable::parse(std::string_view(data->constData(), std::size_t(data->size())));
-}
-
-MenuOrderReader::MenuOrderReader(const platform::RegistryFile &registry) : m_registry(registry) {}
-
-MenuOrderReader::~MenuOrderReader() = default;
-
-MenuOrderTable MenuOrderReader::load(std::string_view relativePath)
-{
-    const QByteArray path = QFile::encodeName(m_registry.path());
-    struct stat info;
-    std::string version = "missing";
-    if (::stat(path.constData(), &info) == 0)
-        version = std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino) + ':' +
-                  std::to_string(info.st_size) + ':' + std::to_string(info.st_mtim.tv_sec) + '.' +
-                  std::to_string(info.st_mtim.tv_nsec);
-    if (!m_document || version != m_version) {
-        QFile file(m_registry.path());
-        m_document = std::make_unique<platform::RegistryDocument>(
-            file.open(QIODevice::ReadOnly) ? platform::RegistryDocument::parse(file.readAll())
-                                           : platform::RegistryDocument());
-        m_version = version;
-    }
-    const auto *key = m_document->find(keyName(relativePath));
-    if (!key)
-        return {};
-    for (const auto &entry : key->entries) {
-        if (entry.name.compare(QLatin1String(menu_order::kValueName), Qt::CaseInsensitive) == 0) {
-            if (entry.value.type != platform::RegistryValue::Type::Binary)
-                return {};
-            const QByteArray &data = entry.value.bytes;
-            return MenuOrderTable::parse(std::string_view(data.constData(), std::size_t(data.size())));
-        }
-    }
-    return {};
 }
 
 int rewriteMenuOrder(std::string &data, std::string_view itemName, int order)

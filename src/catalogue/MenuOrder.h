@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -8,7 +7,6 @@
 
 namespace vistrel::platform {
 class RegistryFile;
-struct RegistryDocument;
 }
 
 namespace vistrel::catalogue {
@@ -66,25 +64,6 @@ std::string menuOrderKey(std::string_view relativePath);
 
 // The folder's table; empty when the key or the value is missing.
 MenuOrderTable loadMenuOrderTable(const platform::RegistryFile &registry, std::string_view relativePath);
-
-// Loads the tables of many folders, as the walk does at every folder change: the
-// registry file is parsed again only when it has changed since the last load,
-// rather than once per folder.
-class MenuOrderReader
-{
-public:
-    explicit MenuOrderReader(const platform::RegistryFile &registry);
-    ~MenuOrderReader();
-    MenuOrderReader(const MenuOrderReader &) = delete;
-    MenuOrderReader &operator=(const MenuOrderReader &) = delete;
-
-    MenuOrderTable load(std::string_view relativePath);
-
-private:
-    const platform::RegistryFile &m_registry;
-    std::unique_ptr<platform::RegistryDocument> m_document;
-    std::string m_version; // what identified the file when it was parsed
-};
 
 // Sets the order byte of every non-folder record named itemName (case ignored) to
 // the low 8 bits of order. Returns how many records changed; the data keeps its size.
