@@ -759,22 +759,19 @@ void THttpConnection::Close()
 void THttpConnection::closeAfterAnswer()
 {
     // With the whole request read, nothing more from the client and the answer
-    // handed to the kernel, closing at once still delivers the answer and then
-    // the FIN, and spares waiting for the client's own close. Anything unread
-    // would turn the close into a reset that can destroy the answer in
-    // flight, so then the close stays orderly.
+    // handed to the kernel, closing the socket at once (no reset: nothing is
+    // unread) still delivers the answer and then the FIN, and spares waiting
+    // for the client's own close. Anything unread would turn the close into a
+    // reset that can destroy the answer in flight, so then it stays orderly.
     m_socket->flush();
     int unread = 0;
     const bool quiet = m_bodyMode == BodyMode::None && m_socket->bytesToWrite() == 0
                        && m_socket->bytesAvailable() == 0
                        && ::ioctl(int(m_socket->socketDescriptor()), FIONREAD, &unread) == 0 && unread == 0;
-    if (!quiet) {
+    if (quiet)
+        Abort();
+    else
         beginClosing();
-        return;
-    }
-    m_closing = true;
-    m_socket->abort();
-    reportClosed(0);
 }
 
 void THttpConnection::beginClosing()

@@ -5,7 +5,8 @@ import path from 'node:path';
 
 const LFCR = '\n\r';
 
-function hex(text) {
+// A full path as the UNIQUE attribute and the editor's field names carry it.
+export function hex(text) {
   return Buffer.from(text, 'utf8').toString('hex').toUpperCase();
 }
 

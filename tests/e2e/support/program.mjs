@@ -10,13 +10,11 @@ import { fileURLToPath } from 'node:url';
 
 import { chromium } from 'playwright-core';
 
+import { hex } from './listing.mjs';
+
 const here = path.dirname(fileURLToPath(import.meta.url));
 export const BINARY = process.env.VISTREL_BINARY || path.resolve(here, '../../../build/vistrel');
 export const CHROMIUM = process.env.VISTREL_CHROMIUM || '/usr/bin/chromium';
-
-export function hex(text) {
-  return Buffer.from(text, 'utf8').toString('hex').toUpperCase();
-}
 
 export async function freePort() {
   const server = net.createServer();
