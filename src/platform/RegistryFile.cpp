@@ -3,9 +3,7 @@
 #include "platform/RegistryDocument.h"
 #include "platform/AtomicFile.h"
 
-#include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
 #include <QMutex>
 #include <QSet>
@@ -34,29 +32,29 @@ void reportOnce(const QString &path, const QStringList &problems)
     }
 }
 
-// The file is read on every access, but parsed again only when it changed:
+// The file is looked at on every access, but read and parsed again only when it changed:
 // a refresh asks for many values of one large file.
 RegistryDocument load(const QString &path)
 {
     struct Cached
     {
         QString path;
-        QDateTime modified;
-        qint64 size = -1;
-        quint64 inode = 0;
+        struct stat identity = {};
         RegistryDocument doc;
     };
     static QMutex mutex;
     static Cached cache;
 
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {};
-    QMutexLocker lock(&mutex);
-    const QDateTime modified = info.lastModified();
+    // One stat tells whether the file is still the one parsed last time.
     struct stat st = {};
-    const quint64 inode = ::stat(QFile::encodeName(path).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
-    if (cache.path == path && cache.modified == modified && cache.size == info.size() && cache.inode == inode)
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    const auto same = [&st](const struct stat &other) {
+        return other.st_ino == st.st_ino && other.st_dev == st.st_dev && other.st_size == st.st_size
+               && other.st_mtim.tv_sec == st.st_mtim.tv_sec && other.st_mtim.tv_nsec == st.st_mtim.tv_nsec;
+    };
+    QMutexLocker lock(&mutex);
+    if (cache.path == path && same(cache.identity))
         return cache.doc;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -67,7 +65,7 @@ RegistryDocument load(const QString &path)
     if (!problems.isEmpty())
         reportOnce(path, problems);
     lock.relock();
-    cache = Cached{path, modified, info.size(), inode, doc};
+    cache = Cached{path, st, doc};
     return doc;
 }
 
