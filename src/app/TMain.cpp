@@ -1,6 +1,8 @@
 #include "app/TMain.h"
 
+#include "app/DeferredLabel.h"
 #include "app/LampWidget.h"
+#include "app/ServerDisplayView.h"
 #include "catalogue/RefreshDriver.h"
 #include "pages/PageDiagnostics.h"
 #include "pages/PageSet.h"
@@ -29,12 +31,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <cstdlib>
-#include <QScrollBar>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -108,18 +108,7 @@ TMain::TMain(const platform::ProgramPaths &paths, std::unique_ptr<platform::Mess
     ensureBackgroundPicture();
     setUpDesktop();
 
-    connect(&m_display, &platform::DisplayWriter::lineAdded, this, [this](const QString &line, int removed) {
-        QTextDocument *doc = DisplayMemo->document();
-        for (int i = 0; i < removed && doc->blockCount() > 0; ++i) {
-            QTextCursor cursor(doc->firstBlock());
-            cursor.select(QTextCursor::BlockUnderCursor);
-            cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-        }
-        DisplayMemo->appendPlainText(line);
-        DisplayMemo->verticalScrollBar()->setValue(DisplayMemo->verticalScrollBar()->maximum());
-    });
-    connect(&m_display, &platform::DisplayWriter::cleared, DisplayMemo, &QPlainTextEdit::clear);
+    m_displayView = new ServerDisplayView(m_display, DisplayMemo, this);
 }
 
 TMain::~TMain() = default;
@@ -314,7 +303,8 @@ void TMain::FormShow()
     if (WriteLogFileCheckBox->isChecked())
         openServerLog();
     WriteLogFileCheckBox->setChecked(m_display.isLogOpen());
-    ClientCountLabel->setText(QStringLiteral("0"));
+    m_clientCountText->setText(QStringLiteral("0"));
+    m_clientCountText->sync();
     m_display.clear();
     writeStartupBanner();
     emit firstShown();
