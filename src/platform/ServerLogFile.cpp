@@ -42,7 +42,7 @@ QString ServerLogFile::flush()
         const qint64 written = m_file.write(m_pending);
         if (written != m_pending.size()) {
             failure = m_file.errorString().isEmpty() ? QStringLiteral("write failed") : m_file.errorString();
-            if (m_file.size() != before)
+            if (!m_file.isSequential() && m_file.size() != before)
                 m_file.resize(before);
             m_file.unsetError();
         }
