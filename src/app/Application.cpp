@@ -2,7 +2,7 @@
 
 #include "app/Dialogs.h"
 #include "app/TMain.h"
-#include "platform/MessagePresenter.h"
+#include "app/QtMessagePresenter.h"
 #include "platform/SingleInstanceChannel.h"
 #include "platform/TerminationSignals.h"
 
@@ -41,7 +41,7 @@ int runApplication(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vistrel"));
     QApplication::setQuitOnLastWindowClosed(false);
-    const bool interactive = platform::QtMessagePresenter::interactive();
+    const bool interactive = QtMessagePresenter::interactive();
 
     platform::SingleInstanceChannel channel;
     switch (channel.askOther()) {
