@@ -2,6 +2,7 @@
 
 #include "app/DeferredLabel.h"
 #include "app/LampWidget.h"
+#include "app/QtMessagePresenter.h"
 #include "app/ServerDisplayView.h"
 #include "catalogue/RefreshDriver.h"
 #include "pages/PageDiagnostics.h"
@@ -86,13 +87,13 @@ TMain::TMain(const platform::ProgramPaths &paths, std::unique_ptr<platform::Mess
              QWidget *parent)
     : QWidget(parent),
       m_paths(paths),
-      m_messages(messages ? std::move(messages) : std::make_unique<platform::QtMessagePresenter>()),
+      m_messages(messages ? std::move(messages) : std::make_unique<QtMessagePresenter>()),
       m_trace(paths.filesLogPath()),
       m_context{*this, *this, *m_messages, m_display, m_trace, m_flags, m_paths, m_registry, m_tempFolder}
 {
     setObjectName(QStringLiteral("TMain"));
     setWindowTitle(QStringLiteral("Vistrel"));
-    if (auto *qt = dynamic_cast<platform::QtMessagePresenter *>(m_messages.get()))
+    if (auto *qt = dynamic_cast<QtMessagePresenter *>(m_messages.get()))
         qt->setDisplaySink([this](const QString &line) { m_display.write(line); });
 
     buildControls();
