@@ -6,7 +6,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make pkg-config libgtest-dev qt6-base-dev libxslt1-dev libxml2-dev \
             libjpeg-dev libsqlite3-dev chromium chromium-headless-shell fonts-dejavu-core xvfb \
-            xdotool x11-apps curl ca-certificates
+            xdotool x11-apps curl ca-certificates openssl
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: run test deps build unit e2e screenshots clean

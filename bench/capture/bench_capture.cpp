@@ -1,6 +1,8 @@
 // Captures favourites from a loopback fixture site the way a refresh does, and
 // prints milliseconds and HTTP requests per favourite: once with the card
-// standing in for thumbnails, once with the headless browser.
+// standing in for thumbnails, then the same mix from the same site over TLS
+// ("Capture secure sites" on, a test CA made with openssl), then with the
+// headless browser.
 //
 //   bench_capture [--favourites N] [--browser-favourites M]
 //
@@ -8,6 +10,7 @@
 // missing pages (15 %) and slow pages that answer every request after
 // kSlowMs (15 %).
 
+#include "TestCertificates.h"
 #include "TestHttpServer.h"
 
 #include "capture/BrowserLocator.h"
@@ -28,6 +31,7 @@
 #include <map>
 
 using namespace vistrel;
+using vistrel::test::TestCertificates;
 using vistrel::test::TestHttpServer;
 
 namespace {
@@ -83,7 +87,8 @@ struct Figures
     std::map<int, double> msByKind;
 };
 
-Figures run(platform::ProgramContext &context, const capture::CaptureServices &services, TestHttpServer &site, int count)
+Figures run(platform::ProgramContext &context, const capture::CaptureServices &services, TestHttpServer &site, int count,
+            const QString &prefix = QStringLiteral("Favourite"))
 {
     Figures figures;
     std::map<int, int> perKind;
@@ -96,7 +101,7 @@ Figures run(platform::ProgramContext &context, const capture::CaptureServices &s
         one.start();
         std::string link = "<Link \n\r";
         if (capture::runCaptureWith(context, services, context.paths.favoritesFolder,
-                                    QStringLiteral("Favourite %1.url").arg(n), false, link))
+                                    QStringLiteral("%1 %2.url").arg(prefix).arg(n), false, link))
             ++figures.timedOut;
         figures.msByKind[kindOf(n)] += double(one.nsecsElapsed()) / 1e6;
         ++perKind[kindOf(n)];
@@ -162,20 +167,42 @@ int main(int argc, char **argv)
     trace.setLogPath(paths.filesLogPath());
     platform::ProgramContext context{settings, status, messages, display, trace, flags, paths, registry, tempFolder};
 
+    auto writeFavourites = [&](const TestHttpServer &on, const QString &prefix) {
+        QDir().mkpath(paths.favoritesFolder);
+        for (int n = 0; n < favourites; ++n) {
+            QFile file(paths.favoritesFolder + QStringLiteral("/%1 %2.url").arg(prefix).arg(n));
+            if (!file.open(QIODevice::WriteOnly))
+                return false;
+            file.write("[InternetShortcut]\r\nURL=" + on.url(QString::fromLatin1(pathOf(n))).toUtf8() + "\r\n");
+        }
+        return true;
+    };
     TestHttpServer site;
     serveSite(site, favourites);
-    QDir().mkpath(paths.favoritesFolder);
-    for (int n = 0; n < favourites; ++n) {
-        QFile file(paths.favoritesFolder + QStringLiteral("/Favourite %1.url").arg(n));
-        if (!file.open(QIODevice::WriteOnly))
-            return 1;
-        file.write("[InternetShortcut]\r\nURL=" + site.url(QString::fromLatin1(pathOf(n))).toUtf8() + "\r\n");
-    }
+    if (!writeFavourites(site, QStringLiteral("Favourite")))
+        return 1;
 
     capture::PreviewImage preview;
     capture::CardThumbnailer cards;
     capture::CaptureServices withoutBrowser{nullptr, &cards, &preview};
-    print("thumbnails off (card)", favourites, run(context, withoutBrowser, site, favourites));
+    const Figures plain = run(context, withoutBrowser, site, favourites);
+    print("http, thumbnails off", favourites, plain);
+
+    const TestCertificates &certificates = TestCertificates::instance();
+    if (!certificates.ok()) {
+        std::printf("https, thumbnails off      skipped: %s\n", certificates.error().toLocal8Bit().constData());
+    } else {
+        const vistrel::test::TrustTestCa trust;
+        TestHttpServer secureSite(certificates.server(TestCertificates::Good));
+        serveSite(secureSite, favourites);
+        if (!writeFavourites(secureSite, QStringLiteral("Secure")))
+            return 1;
+        settings.secureValue = true;
+        const Figures secure = run(context, withoutBrowser, secureSite, favourites, QStringLiteral("Secure"));
+        settings.secureValue = false;
+        print("https, thumbnails off", favourites, secure);
+        std::printf("%28s https / http: %.2f\n", "", secure.msPerFavourite / plain.msPerFavourite);
+    }
 
     const QString browser = capture::findBrowser();
     if (browser.isEmpty() || browserFavourites <= 0) {

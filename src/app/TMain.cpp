@@ -155,6 +155,9 @@ QWidget *TMain::buildMainSetupPage()
     cb_newonly = checkBox(SettingsGroup, "cb_newonly", QStringLiteral("Get only if a new site"));
     cb_ShowCode = checkBox(SettingsGroup, "cb_ShowCode", QStringLiteral("Display Error Code if page unavailable"));
     cb_homepage = checkBox(SettingsGroup, "cb_homepage", QStringLiteral("Home Page on header"));
+    cb_secure = checkBox(SettingsGroup, "cb_secure", QStringLiteral("Capture secure sites"),
+                         QStringLiteral("Probe, title and picture https favourites over a verified connection; "
+                                        "unticked, they show as \"Secure Site\"."));
     RxSpinEdit3 = spinEdit(SettingsGroup, "RxSpinEdit3", 30, 1000);
     sort_by = new QComboBox(SettingsGroup);
     sort_by->setObjectName(QStringLiteral("sort_by"));
@@ -186,7 +189,8 @@ QWidget *TMain::buildMainSetupPage()
     g->addWidget(cb_autostart, row, 0, 1, 2);
     g->addWidget(cb_newonly, row++, 2, 1, 2);
     g->addWidget(cb_ShowCode, row++, 0, 1, 4);
-    g->addWidget(cb_homepage, row++, 0, 1, 4);
+    g->addWidget(cb_homepage, row, 0, 1, 2);
+    g->addWidget(cb_secure, row++, 2, 1, 2);
     grid->addWidget(SettingsGroup, 0, 0, 1, 4);
 
     Shape1 = new LampWidget(page);
@@ -482,6 +486,7 @@ bool TMain::homePage() const { return cb_homepage->isChecked(); }
 int TMain::fetchTimeout() const { return RxSpinEdit3->value(); }
 int TMain::sortBy() const { return sort_by->currentIndex(); }
 bool TMain::displayHeader() const { return DisplayHeaderCheckBox->isChecked(); }
+bool TMain::secure() const { return cb_secure->isChecked(); }
 QString TMain::serverPort() const { return m_startedPort; }
 
 // StatusSink

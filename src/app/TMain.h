@@ -135,6 +135,7 @@ public:
     int fetchTimeout() const override;
     int sortBy() const override;
     bool displayHeader() const override;
+    bool secure() const override;
     QString serverPort() const override;
 
     // StatusSink
@@ -237,6 +238,7 @@ public:
     QCheckBox *cb_newonly = nullptr;
     QCheckBox *cb_ShowCode = nullptr;
     QCheckBox *cb_homepage = nullptr;
+    QCheckBox *cb_secure = nullptr;
     QSpinBox *RxSpinEdit3 = nullptr;
     QComboBox *sort_by = nullptr;
     QGroupBox *SettingsGroup = nullptr;

@@ -62,6 +62,7 @@ void TMain::LoadSettings()
     cb_newonly->setChecked(file.readBool(kGeneral, QStringLiteral("New_Only"), true));
     cb_ShowCode->setChecked(file.readBool(kGeneral, QStringLiteral("ShowCode"), false));
     cb_homepage->setChecked(file.readBool(kGeneral, QStringLiteral("HomePage"), false));
+    cb_secure->setChecked(file.readBool(kGeneral, QStringLiteral("Secure"), false));
 
     putSpin(RxSpinEdit3, file.readInteger(kGeneral, QStringLiteral("Fetch_Timeout"), 60));
     putSpin(RxSpinEdit2, file.readInteger(kGeneral, QStringLiteral("History_threshhold"), 10));
@@ -105,6 +106,7 @@ void TMain::SaveSettings()
     file.writeInteger(kGeneral, QStringLiteral("Fetch_Timeout"), RxSpinEdit3->value());
     file.writeInteger(kGeneral, QStringLiteral("EvenFileName"), m_flags.evenFileName);
     file.writeInteger(kGeneral, QStringLiteral("SortBy"), sort_by->currentIndex());
+    file.writeBool(kGeneral, QStringLiteral("Secure"), cb_secure->isChecked());
 
     if (!file.saveFile(m_paths.settingsPath))
         m_display.write(QStringLiteral("*** Unable to save settings to %1 ***").arg(m_paths.settingsPath));

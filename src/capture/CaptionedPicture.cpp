@@ -20,6 +20,10 @@ QString captionFor(int code)
         return QStringLiteral("Scripted Site");
     if (code == kCodeSecure)
         return QStringLiteral("Secure Site");
+    if (code == kCodeCertificate)
+        return QStringLiteral("Untrusted");
+    if (code == kCodeSecureFailed)
+        return QStringLiteral("TLS Failed");
     if (code < 1)
         return QStringLiteral("Error:") + QString::number(code);
     return QString::number(code);
@@ -32,7 +36,11 @@ QImage captionedPicture(int code)
     QImage image(size, size, QImage::Format_RGB888);
     image.fill(fill);
 
-    const QImage picture = code == kCodeScriptedSite ? scriptPicture() : code == kCodeSecure ? padlockPicture() : errorPicture();
+    // The padlock on the error colour: a secure site that could not be trusted.
+    const bool secureFailure = code == kCodeCertificate || code == kCodeSecureFailed;
+    const QImage picture = code == kCodeScriptedSite                 ? scriptPicture()
+                           : code == kCodeSecure || secureFailure ? padlockPicture()
+                                                                   : errorPicture();
     QPainter painter(&image);
     // Integer halving, as the pictures have always been placed.
     painter.drawImage(QPoint((size - picture.width()) / 2, (size - picture.height()) / 2), picture);

@@ -19,8 +19,9 @@ inline constexpr QRgb kCaptionColour = 0xFF000080;       // dark blue
 inline constexpr int kCaptionTop = 100;
 inline constexpr int kCaptionPixelHeight = 19;
 
-// "Scripted Site" (-100), "Secure Site" (-98), else "Error:" + code for codes
-// below 1 and the code alone otherwise.
+// "Scripted Site" (-100), "Secure Site" (-98), "Untrusted" (-95),
+// "TLS Failed" (-94), else "Error:" + code for codes below 1 and the code
+// alone otherwise.
 QString captionFor(int code);
 
 // The 122 x 122 picture for a code: the fill, the picture centred, the caption

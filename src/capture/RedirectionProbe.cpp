@@ -102,13 +102,22 @@ RedirectionProbe::RedirectionProbe(http::HttpClient &client, const UrlCacheLooku
 {
 }
 
+void RedirectionProbe::setSecureSites(bool on)
+{
+    m_secure = on;
+    m_client.setSecureAllowed(on);
+}
+
 bool RedirectionProbe::isOwnServer(const std::string &lowerUrl) const
 {
     if (startsWith(lowerUrl, "http://localhost"))
         return true;
-    if (m_ownPort == 0 || !startsWith(lowerUrl, "http://"))
+    // The program's server speaks no TLS, so an https address on its port is
+    // its own too; never sent a handshake it cannot answer.
+    const bool secure = m_secure && startsWith(lowerUrl, "https://");
+    if (m_ownPort == 0 || !(startsWith(lowerUrl, "http://") || secure))
         return false;
-    const auto target = http::HttpTarget::parse(lowerUrl);
+    const auto target = http::HttpTarget::parse(lowerUrl, secure);
     if (!target || target->port != m_ownPort)
         return false;
     const QHostAddress address(QString::fromStdString(target->host));
@@ -127,6 +136,10 @@ int RedirectionProbe::codeFor(const http::HttpResult &result) const
     case http::HttpError::Protocol:
     case http::HttpError::InvalidUrl:
         return kCodeClientError;
+    case http::HttpError::Certificate:
+        return kCodeCertificate;
+    case http::HttpError::Handshake:
+        return kCodeSecureFailed;
     case http::HttpError::Socket:
         break;
     }
@@ -148,6 +161,7 @@ const http::HttpResult &RedirectionProbe::ask(bool get, const std::string &url)
     answer.result = get ? m_client.get() : m_client.head();
     answer.headers = m_client.responseHeaders();
     answer.body = m_client.responseBody();
+    answer.spkiPin = m_client.peerSpkiPin();
     // A cancelled request was not answered; it may be asked again.
     if (answer.result.error != http::HttpError::Canceled) {
         m_remembered.push_back(answer);
@@ -170,7 +184,7 @@ int RedirectionProbe::probe(const std::string &url, bool bodyWanted)
     const std::string lowerUrl = lower(url);
     if (isOwnServer(lowerUrl))
         return kCodeOwnServer;
-    if (startsWith(lowerUrl, "https://"))
+    if (!m_secure && startsWith(lowerUrl, "https://"))
         return kCodeSecure;
     if (startsWith(lowerUrl, "ftp://"))
         return kCodeFtp;
@@ -180,6 +194,9 @@ int RedirectionProbe::probe(const std::string &url, bool bodyWanted)
         const int code = head.status;
         if (code != 501 && code != 403 && !bodyWanted)
             return code;
+    } else if (head.secureSessionFailed) {
+        // A GET would meet the same certificate or the same silence.
+        return codeFor(head);
     }
     // The body is wanted, or the server mishandles HEAD: one GET decides.
     const http::HttpResult &get = ask(true, target);
@@ -261,11 +278,12 @@ quint32 RedirectionProbe::visitCount(const std::string &url) const
     return entry ? entry->hitCount : 0;
 }
 
-std::string fetchPageTitle(const std::string &url, int timeoutSeconds, quint16 ownServerPort)
+std::string fetchPageTitle(const std::string &url, int timeoutSeconds, quint16 ownServerPort, bool secureSites)
 {
     http::HttpClient client;
     client.setTimeoutSeconds(timeoutSeconds);
     RedirectionProbe probe(client, nullptr, ownServerPort);
+    probe.setSecureSites(secureSites);
     return probe.title(url);
 }
 

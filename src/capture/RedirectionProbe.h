@@ -34,6 +34,11 @@ public:
     explicit RedirectionProbe(http::HttpClient &client, const UrlCacheLookup *cache = nullptr,
                               quint16 ownServerPort = 0);
 
+    // Off (the default): "https://" answers kCodeSecure unasked. On: secure
+    // sites are asked over verified TLS like any other.
+    void setSecureSites(bool on);
+    bool secureSites() const { return m_secure; }
+
     int probe(const std::string &url, bool bodyWanted);
     // True when a redirection was followed; the URL may be rewritten.
     bool followRedirections(std::string &url);
@@ -47,6 +52,9 @@ public:
     // The last answer's header lines (status line first) and body.
     const std::vector<std::string> &responseHeaders() const { return m_last.headers; }
     const QByteArray &responseBody() const { return m_last.body; }
+    // The pin of the certificate the last answer's site verified with; empty
+    // for plain http and for failures.
+    const std::string &spkiPin() const { return m_last.spkiPin; }
 
 private:
     struct Answer
@@ -56,6 +64,7 @@ private:
         http::HttpResult result;
         std::vector<std::string> headers;
         QByteArray body;
+        std::string spkiPin;
     };
 
     // HEAD or GET of a URL (fragment stripped), from memory when asked before.
@@ -66,6 +75,7 @@ private:
     http::HttpClient &m_client;
     const UrlCacheLookup *m_cache;
     quint16 m_ownPort;
+    bool m_secure = false;
     bool m_bodyFetched = false;
     Answer m_last;
     std::deque<Answer> m_remembered;
@@ -73,6 +83,8 @@ private:
 
 // The title of a page through a client of its own, for callers that may run
 // while a capture's probe is waiting (the favourites editor, the history pass).
-std::string fetchPageTitle(const std::string &url, int timeoutSeconds, quint16 ownServerPort = 0);
+// secureSites: as RedirectionProbe::setSecureSites.
+std::string fetchPageTitle(const std::string &url, int timeoutSeconds, quint16 ownServerPort = 0,
+                           bool secureSites = false);
 
 } // namespace vistrel::capture

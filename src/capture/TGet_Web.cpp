@@ -135,6 +135,7 @@ void TGet_Web::getInfoSteps()
     bool portOk = false;
     const quint16 ownPort = ctx.settings.serverPort().toUShort(&portOk);
     RedirectionProbe probe(client, m_job.services.urlCache, portOk ? ownPort : 0);
+    probe.setSecureSites(ctx.settings.secure());
 
     PreviewImage ownPreview;
     PreviewImage &preview = m_job.services.preview ? *m_job.services.preview : ownPreview;
@@ -269,6 +270,9 @@ void TGet_Web::getInfoSteps()
         appendPiece(link, givenTitlePiece(title));
         ThumbnailRequest request;
         request.title = title;
+        // The title's answer came from this very URL: for https, the
+        // certificate the browser may trust is the one just verified.
+        request.spkiPin = probe.spkiPin();
         request.timeout = std::chrono::seconds(std::max(1, ctx.settings.fetchTimeout()));
         request.abandon = &m_abandon;
         const bool extracted = !failed(m_extractor->extract(request, m_extracted));

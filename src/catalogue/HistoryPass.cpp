@@ -173,12 +173,13 @@ void HistoryPass::runSteps()
 void HistoryPass::consider(const platform::UrlCacheEntry &entry, HistoryKnownTitles &known)
 {
     const std::string site(history::siteAddress(entry.sourceName, m_cache.snapshot().userName()));
-    if (!history::mayFetchTitle(site, m_ownPort))
+    const bool secure = m_context.settings.secure();
+    if (!history::mayFetchTitle(site, m_ownPort, secure))
         return;
     // One address must not end the pass: what fails is left out and said.
     try {
         const std::string title = history::trimmedTitle(
-            capture::fetchPageTitle(site, m_context.settings.fetchTimeout(), m_ownPort));
+            capture::fetchPageTitle(site, m_context.settings.fetchTimeout(), m_ownPort, secure));
         if (title.empty() || known.contains(title))
             return;
         std::vector<std::string> lines = suggest(site, title);

@@ -13,6 +13,7 @@ namespace {
 
 constexpr std::string_view kSourcePrefix = "Visited: ";
 constexpr std::string_view kHttp = "http://";
+constexpr std::string_view kHttps = "https://";
 constexpr std::string_view kLocalhost = "http://localhost";
 
 bool isBlankOrControl(unsigned char c)
@@ -37,7 +38,7 @@ bool isOwnServer(std::string_view url, quint16 ownServerPort)
 {
     if (platform::startsWithNoCase(url, kLocalhost))
         return true;
-    const auto target = capture::http::HttpTarget::parse(url);
+    const auto target = capture::http::HttpTarget::parse(url, true);
     if (!target || ownServerPort == 0 || target->port != ownServerPort)
         return false;
     const QHostAddress address(QString::fromStdString(target->host));
@@ -46,8 +47,10 @@ bool isOwnServer(std::string_view url, quint16 ownServerPort)
     return address.isLoopback() || address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6;
 }
 
-bool mayFetchTitle(std::string_view siteAddress, quint16 ownServerPort)
+bool mayFetchTitle(std::string_view siteAddress, quint16 ownServerPort, bool secureSites)
 {
+    if (secureSites && siteAddress.substr(0, kHttps.size()) == kHttps)
+        return !isOwnServer(siteAddress, ownServerPort);
     return siteAddress.substr(0, kHttp.size()) == kHttp && !isOwnServer(siteAddress, ownServerPort);
 }
 

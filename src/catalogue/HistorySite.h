@@ -19,9 +19,10 @@ std::string_view siteAddress(std::string_view sourceName, std::string_view userN
 // 0.0.0.0, [::]) on the server's port.
 bool isOwnServer(std::string_view url, quint16 ownServerPort);
 
-// Only plain "http://" addresses (as written, lower case) that are not the
-// program's own server are asked for their title.
-bool mayFetchTitle(std::string_view siteAddress, quint16 ownServerPort);
+// Only "http://" addresses (as written, lower case), and "https://" ones when
+// secure sites are captured, that are not the program's own server are asked
+// for their title.
+bool mayFetchTitle(std::string_view siteAddress, quint16 ownServerPort, bool secureSites = false);
 
 // The title without leading and trailing blanks and control characters.
 std::string trimmedTitle(std::string_view title);

@@ -25,6 +25,7 @@ public:
     virtual int fetchTimeout() const = 0;      // RxSpinEdit3, whole seconds
     virtual int sortBy() const = 0;            // sort_by, -1 when nothing is selected
     virtual bool displayHeader() const = 0;    // DisplayHeaderCheckBox
+    virtual bool secure() const = 0;           // cb_secure: probe and picture https sites
     // The port the web server was last started on, as text ("80" by default).
     virtual QString serverPort() const = 0;
 };
@@ -47,6 +48,7 @@ struct SettingsValues : SettingsReader
     int fetchTimeoutValue = 60;
     int sortByValue = 0;
     bool displayHeaderValue = false;
+    bool secureValue = false;
     QString serverPortValue = QStringLiteral("80");
 
     bool autorefresh() const override { return autorefreshValue; }
@@ -63,6 +65,7 @@ struct SettingsValues : SettingsReader
     int fetchTimeout() const override { return fetchTimeoutValue; }
     int sortBy() const override { return sortByValue; }
     bool displayHeader() const override { return displayHeaderValue; }
+    bool secure() const override { return secureValue; }
     QString serverPort() const override { return serverPortValue; }
 };
 

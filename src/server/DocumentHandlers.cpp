@@ -251,7 +251,7 @@ std::string DocumentHandlers::fetchTitle(const std::string &url) const
     if (m_fetchTitle)
         return m_fetchTitle(url);
     const int seconds = std::clamp(m_context.settings.fetchTimeout(), 1, kMaxTitleFetchSeconds);
-    return pageTitle(url, seconds, m_server.ListeningPort());
+    return pageTitle(url, seconds, m_server.ListeningPort(), m_context.settings.secure());
 }
 
 } // namespace vistrel::server

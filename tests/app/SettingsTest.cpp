@@ -56,7 +56,7 @@ TEST(Settings, FirstRunGetsTheDefaultsAndSavesEveryKeyInOrder)
     app::TMain &m = p.start();
     EXPECT_TRUE(m.autorefresh() && m.history() && m.newPage() && m.startup() && m.autoStart() && m.timeRefresh()
                 && m.newOnly());
-    EXPECT_FALSE(m.showCode() || m.homePage());
+    EXPECT_FALSE(m.showCode() || m.homePage() || m.secure());
     EXPECT_EQ(m.interval(), 120);
     EXPECT_EQ(m.historyThreshold(), 10);
     EXPECT_EQ(m.fetchTimeout(), 60);
@@ -70,7 +70,9 @@ TEST(Settings, FirstRunGetsTheDefaultsAndSavesEveryKeyInOrder)
     EXPECT_EQ(keys, QStringList({"[WindowMain]", "Top", "Left", "Width", "Height", "[Data]", "DocDir", "DefaultDoc",
                                  "Port", "DisplayHeader", "LogToFile", "[General]", "Autorefresh", "History",
                                  "AutoStart", "NewPage", "Startup", "Time_refresh", "New_only", "Showcode", "HomePage",
-                                 "Interval", "History_threshhold", "Fetch_Timeout", "EvenFileName", "SortBy"}));
+                                 "Interval", "History_threshhold", "Fetch_Timeout", "EvenFileName", "SortBy",
+                                 "Secure"}));
+    EXPECT_TRUE(p.settingsLines().contains("Secure=0"));
     EXPECT_TRUE(p.settingsLines().contains("DefaultDoc=viewer.htm"));
     EXPECT_TRUE(p.settingsLines().contains("DocDir=" + p.paths.dataFolder.chopped(1)));
 }
@@ -80,7 +82,8 @@ TEST(Settings, ClampsSpinEditsMatchesKeysWithoutCaseAndSurvivesGarbage)
     Program p;
     writeAll(p.paths.settingsPath,
              "garbage line\r\n=\r\n[General]\r\nfetch_timeout=5\r\nINTERVAL=0\r\nHistory_threshhold=99999999999999999999\r\n"
-             "new_only=0\r\nshowcode=1\r\nSortBy=7\r\nEvenFileName=abc\r\nAutorefresh=zero\r\n[Data]\r\nport= 8080 \r\n");
+             "new_only=0\r\nshowcode=1\r\nSortBy=7\r\nEvenFileName=abc\r\nAutorefresh=zero\r\nSECURE=1\r\n"
+             "[Data]\r\nport= 8080 \r\n");
     app::TMain &m = p.start();
     EXPECT_EQ(m.fetchTimeout(), 30);
     EXPECT_EQ(m.interval(), 1);
@@ -90,6 +93,7 @@ TEST(Settings, ClampsSpinEditsMatchesKeysWithoutCaseAndSurvivesGarbage)
     EXPECT_EQ(m.sortBy(), -1);
     EXPECT_EQ(m.flags().evenFileName, 1);
     EXPECT_TRUE(m.autorefresh());
+    EXPECT_TRUE(m.secure());
     EXPECT_EQ(m.PortEdit->text(), QString("8080"));
 
     m.SaveSettings();
@@ -99,6 +103,7 @@ TEST(Settings, ClampsSpinEditsMatchesKeysWithoutCaseAndSurvivesGarbage)
     EXPECT_TRUE(lines.contains("SortBy=-1"));
     EXPECT_TRUE(lines.contains("New_only=0"));
     EXPECT_TRUE(lines.contains("Showcode=1"));
+    EXPECT_EQ(lines.last(), "Secure=1");
     EXPECT_FALSE(lines.join('\n').contains("garbage"));
 }
 

@@ -1,3 +1,4 @@
+#include "TestCertificates.h"
 #include "TestHttpServer.h"
 
 #include "capture/CaptionedPicture.h"
@@ -11,11 +12,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSslSocket>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
 
 using namespace vistrel::capture;
+using vistrel::test::TestCertificates;
 using vistrel::test::TestHttpServer;
 
 namespace {
@@ -27,10 +30,12 @@ public:
     enum class Mode { Striped, Blank, Fail };
     Mode mode = Mode::Striped;
     QStringList urls;
+    std::vector<std::string> pins;
 
     std::optional<QImage> render(const ThumbnailRequest &request) override
     {
         urls << QString::fromStdString(request.url);
+        pins.push_back(request.spkiPin);
         if (mode == Mode::Fail)
             return std::nullopt;
         QImage image(kThumbnailSize, kThumbnailSize, QImage::Format_RGB888);
@@ -340,4 +345,74 @@ TEST_F(Capture, WatchdogGivesUpAfterTwiceTheSiteTimeout)
     favourite("Home.url", server.url("/").toUtf8());
     EXPECT_FALSE(capture("Home.url"));
     EXPECT_EQ(piece("CODE"), "CODE = \"200\" ");
+}
+
+TEST_F(Capture, SecureSitesAreCapturedOnlyWhenAsked)
+{
+    ASSERT_TRUE(QSslSocket::supportsSsl());
+    const TestCertificates &certificates = TestCertificates::instance();
+    ASSERT_TRUE(certificates.ok()) << certificates.error().toStdString();
+    vistrel::test::TrustTestCa trust;
+    TestHttpServer secure(certificates.server(TestCertificates::Good));
+    secure.on("/", TestHttpServer::page("<title>Secure Caf\xc3\xa9</title>", "text/html; charset=utf-8"));
+    const QByteArray url = secure.url("/").toUtf8();
+    favourite("Secure Site.url", url);
+    visits.known = url.toStdString();
+
+    // Off, as always: the padlock, nothing asked, nothing rendered.
+    capture("Secure Site.url");
+    const std::string off = link;
+    EXPECT_EQ(piece("PRECODE"), "PRECODE = \"-98\" ");
+    EXPECT_EQ(piece("CODE"), "CODE = \"-98\" ");
+    EXPECT_FALSE(hasPiece("PID_INTSITE_") || hasPiece("GIVEN_TITLE"));
+    EXPECT_TRUE(hasPiece("VISITS=\"12\""));
+    EXPECT_EQ(QImage(imageFile("Secure Site.url", 5)).convertToFormat(QImage::Format_RGB888), captionedPicture(kCodeSecure));
+    EXPECT_TRUE(secure.requests().isEmpty());
+    EXPECT_TRUE(thumbnails.urls.isEmpty());
+
+    // On: probed, titled and pictured like a plain site, the browser pinned
+    // to the certificate the probe verified.
+    t.settings.secureValue = true;
+    capture("Secure Site.url");
+    EXPECT_NE(link, off);
+    EXPECT_EQ(piece("PRECODE"), "PRECODE = \"200\" ");
+    EXPECT_EQ(piece("CODE"), "CODE = \"200\" ");
+    EXPECT_TRUE(hasPiece("PID_INTSITE_VISITCOUNT=\"12\""));
+    EXPECT_EQ(piece("GIVEN_TITLE"), "GIVEN_TITLE = \"Secure%32Caf%233\" ");
+    EXPECT_EQ(pixelOf(imageFile("Secure Site.url", 5), 60, 5), qRgb(10, 120, 200));
+    ASSERT_EQ(thumbnails.pins.size(), 1u);
+    EXPECT_EQ(thumbnails.pins[0], certificates.opensslPin(TestCertificates::Good));
+
+    // A plain page gives the browser no pin.
+    favourite("Plain.url", server.url("/").toUtf8());
+    capture("Plain.url");
+    ASSERT_EQ(thumbnails.pins.size(), 2u);
+    EXPECT_EQ(thumbnails.pins[1], "");
+    t.settings.secureValue = false;
+}
+
+TEST_F(Capture, SecureSitesThatCannotBeTrustedGetTheirOwnPicture)
+{
+    ASSERT_TRUE(QSslSocket::supportsSsl());
+    const TestCertificates &certificates = TestCertificates::instance();
+    ASSERT_TRUE(certificates.ok()) << certificates.error().toStdString();
+    vistrel::test::TrustTestCa trust;
+    t.settings.secureValue = true;
+    t.settings.showCodeValue = true;
+    TestHttpServer expired(certificates.server(TestCertificates::Expired));
+    favourite("Expired.url", expired.url("/").toUtf8());
+    capture("Expired.url");
+    EXPECT_EQ(piece("PRECODE"), "PRECODE = \"-95\" ");
+    EXPECT_EQ(piece("CODE"), "CODE = \"-95\" ");
+    EXPECT_FALSE(hasPiece("GIVEN_TITLE"));
+    EXPECT_EQ(QImage(imageFile("Expired.url", 5)).convertToFormat(QImage::Format_RGB888), captionedPicture(kCodeCertificate));
+
+    // An http site asked for https.
+    favourite("Plain On Tls.url", "https://127.0.0.1:" + QByteArray::number(server.port()) + "/");
+    capture("Plain On Tls.url");
+    EXPECT_EQ(piece("CODE"), "CODE = \"-94\" ");
+    EXPECT_EQ(QImage(imageFile("Plain On Tls.url", 5)).convertToFormat(QImage::Format_RGB888),
+              captionedPicture(kCodeSecureFailed));
+    EXPECT_TRUE(thumbnails.urls.isEmpty());
+    t.settings.secureValue = false;
 }

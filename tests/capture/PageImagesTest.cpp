@@ -75,6 +75,8 @@ TEST(CaptionedPicture, Captions)
     EXPECT_EQ(captionFor(-99), "Error:-99");
     EXPECT_EQ(captionFor(kCodeSecure), "Secure Site");
     EXPECT_EQ(captionFor(kCodeScriptedSite), "Scripted Site");
+    EXPECT_EQ(captionFor(kCodeCertificate), "Untrusted");
+    EXPECT_EQ(captionFor(kCodeSecureFailed), "TLS Failed");
 }
 
 TEST(CaptionedPicture, FillPictureAndCaptionWhereTheyBelong)
@@ -86,7 +88,9 @@ TEST(CaptionedPicture, FillPictureAndCaptionWhereTheyBelong)
         int pictureSize;
     };
     for (const Case c : {Case{kCodeSecure, kSecureFill, kPadlockPictureSize}, Case{kCodeScriptedSite, kCaptionFill, kScriptPictureSize},
-                         Case{404, kCaptionFill, kErrorPictureSize}, Case{-99, kCaptionFill, kErrorPictureSize}}) {
+                         Case{404, kCaptionFill, kErrorPictureSize}, Case{-99, kCaptionFill, kErrorPictureSize},
+                         Case{kCodeCertificate, kCaptionFill, kPadlockPictureSize},
+                         Case{kCodeSecureFailed, kCaptionFill, kPadlockPictureSize}}) {
         const QImage image = captionedPicture(c.code);
         ASSERT_EQ(image.size(), QSize(122, 122));
         const int at = (122 - c.pictureSize) / 2; // 29 or 37
@@ -98,6 +102,12 @@ TEST(CaptionedPicture, FillPictureAndCaptionWhereTheyBelong)
         EXPECT_EQ(pixel(image, at + c.pictureSize, at + c.pictureSize), c.fill) << c.code;
         EXPECT_TRUE(hasCaptionInk(image)) << c.code;
         EXPECT_EQ(pixel(image, 0, 99), c.fill) << c.code;
+        // The new captions fit: their first and last columns stay clear.
+        const bool secureFailure = c.code == kCodeCertificate || c.code == kCodeSecureFailed;
+        for (int y = kCaptionTop; secureFailure && y < 122; ++y) {
+            EXPECT_EQ(pixel(image, 0, y), c.fill) << c.code << " y " << y;
+            EXPECT_EQ(pixel(image, 121, y), c.fill) << c.code << " y " << y;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QPointer>
+#include <QSslServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -11,19 +12,31 @@ namespace {
 // An endless reply stops here at the latest, so a broken client cannot fill the disk or the pipe for ever.
 constexpr qint64 kEndlessCap = qint64(64) * 1024 * 1024;
 constexpr qint64 kEndlessBlock = 64 * 1024;
+// The first byte a TLS client sends.
+constexpr char kTlsHandshakeRecord = 0x16;
 } // namespace
 
-TestHttpServer::TestHttpServer()
+TestHttpServer::TestHttpServer() : m_server(std::make_unique<QTcpServer>())
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &TestHttpServer::accept);
-    m_server.listen(QHostAddress::LocalHost, 0);
+    connect(m_server.get(), &QTcpServer::newConnection, this, &TestHttpServer::accept);
+    m_server->listen(QHostAddress::LocalHost, 0);
+}
+
+TestHttpServer::TestHttpServer(const QSslConfiguration &tls) : m_secure(true)
+{
+    auto server = std::make_unique<QSslServer>();
+    server->setSslConfiguration(tls);
+    // Only connections whose handshake succeeded are handed on.
+    connect(server.get(), &QTcpServer::pendingConnectionAvailable, this, &TestHttpServer::accept);
+    m_server = std::move(server);
+    m_server->listen(QHostAddress::LocalHost, 0);
 }
 
 TestHttpServer::~TestHttpServer() = default;
 
 QString TestHttpServer::url(const QString &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+    return QStringLiteral("%1://127.0.0.1:%2%3").arg(m_secure ? "https" : "http").arg(port()).arg(path);
 }
 
 void TestHttpServer::on(const QByteArray &path, Reply reply)
@@ -56,7 +69,7 @@ TestHttpServer::Reply TestHttpServer::redirect(int code, const QByteArray &locat
 
 void TestHttpServer::accept()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         ++m_open;
         socket->setParent(this);
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
@@ -66,6 +79,12 @@ void TestHttpServer::accept()
         auto buffer = std::make_shared<QByteArray>();
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
             buffer->append(socket->readAll());
+            if (!m_secure && buffer->startsWith(kTlsHandshakeRecord) && !socket->property("served").toBool()) {
+                socket->setProperty("served", true);
+                socket->write("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                socket->disconnectFromHost();
+                return;
+            }
             const qsizetype end = buffer->indexOf("\r\n\r\n");
             if (end < 0 || socket->property("served").toBool())
                 return;

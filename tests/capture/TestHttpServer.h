@@ -4,16 +4,19 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSslConfiguration>
 #include <QString>
 #include <QTcpServer>
 
 #include <functional>
+#include <memory>
 
 namespace vistrel::test {
 
 // A loopback web site for the probe's tests: each path answers with a scripted
 // reply, which may be any bytes, arrive slowly, stop short, never come, or
-// never end.
+// never end. Given a TLS configuration it is an https site; a plain one
+// answers a TLS handshake with 400, as web servers do.
 class TestHttpServer : public QObject
 {
     Q_OBJECT
@@ -36,9 +39,10 @@ public:
     };
 
     TestHttpServer();
+    explicit TestHttpServer(const QSslConfiguration &tls);
     ~TestHttpServer() override;
 
-    quint16 port() const { return m_server.serverPort(); }
+    quint16 port() const { return m_server->serverPort(); }
     QString url(const QString &path = QStringLiteral("/")) const;
 
     // The reply for a path (the request target as sent); an unknown path gets 404.
@@ -59,7 +63,8 @@ private:
     void accept();
     void serve(class QTcpSocket *socket, const Request &request);
 
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
+    bool m_secure = false;
     QHash<QByteArray, Reply> m_replies;
     QList<Request> m_requests;
     int m_open = 0;

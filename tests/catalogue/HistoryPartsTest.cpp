@@ -32,6 +32,12 @@ TEST(HistorySite, SiteAddressTitleAndWhatMayBeFetched)
                             "http://0.0.0.0:8080/"})
         EXPECT_FALSE(history::mayFetchTitle(url, own)) << url;
     EXPECT_FALSE(history::isOwnServer("http://127.0.0.1:8080/", 0)); // no server port known
+
+    // Secure sites only when they are captured, and never on the program's own port.
+    EXPECT_TRUE(history::mayFetchTitle("https://example.com/", own, true));
+    EXPECT_FALSE(history::mayFetchTitle("https://127.0.0.1:8080/", own, true));
+    EXPECT_TRUE(history::mayFetchTitle("https://127.0.0.1/", 80, true));
+    EXPECT_FALSE(history::mayFetchTitle("HTTPS://example.com/", own, true));
 }
 
 TEST(HistoryKnownTitles, CaseAndTheEditorsFavouriteNames)

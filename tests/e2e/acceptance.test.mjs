@@ -11,6 +11,7 @@ import path from 'node:path';
 import { collectScriptErrors, launchBrowser } from './support/browser.mjs';
 import { colourCount, near, percentEscape, readBitmap, readLinks } from './support/catalogue.mjs';
 import { LATIN1_TITLE, UTF8_TITLE, startFixtureSite } from './support/fixtureSite.mjs';
+import { SECURE_COLOUR, startSecureSite } from './support/secureSite.mjs';
 import {
   BINARY, addFavourite, browseInHome, fetchText, makeHome, processesInto, startProgram, tearDown, waitFor,
 } from './support/program.mjs';
@@ -53,6 +54,7 @@ async function captions(frame) {
 
 describe('Vistrel as a user runs it', { skip: !existsSync(BINARY) && `${BINARY} is missing` }, () => {
   let site;
+  let secureSite;
   let home;
   let program;
   let browser;
@@ -74,19 +76,27 @@ describe('Vistrel as a user runs it', { skip: !existsSync(BINARY) && `${BINARY} 
       'Latin Title.url': site.url('/latin1.htm'),
       'Unicode Title.url': site.url('/utf8.htm'),
     }, 'vistrel-acceptance-');
+    await mkdir(path.join(home, 'tls'));
+    secureSite = await startSecureSite(path.join(home, 'tls'));
+    await addFavourite(path.join(home, 'Favorites'), 'Secure Page.url', secureSite.url('/secure.htm'));
     // Visited more often than the threshold of 1, and no favourite yet.
     await browseInHome(home, site.url('/suggested.htm'), 2);
     program = await startProgram(home, {
       // The thumbnail browser the program finds by itself, as for a user.
       browser: 'installed',
-      general: { Autorefresh: 1, History: 1, History_threshhold: 1, Fetch_Timeout: 3 },
+      general: { Autorefresh: 1, History: 1, History_threshhold: 1, Fetch_Timeout: 3, Secure: 1 },
       data: { LogToFile: 1 },
+      // The test CA, and no other, is trusted for secure sites.
+      env: { SSL_CERT_FILE: secureSite.caFile },
     });
     settingsBefore = await readFile(program.settingsFile, 'utf8');
     browser = await launchBrowser();
   });
 
-  after(() => tearDown({ browser, program, site, home }));
+  after(async () => {
+    await secureSite?.close();
+    await tearDown({ browser, program, site, home });
+  });
 
   test('first start serves the frame set and its pages before any refresh has finished', async () => {
     const viewer = await waitFor(async () => {
@@ -126,7 +136,8 @@ describe('Vistrel as a user runs it', { skip: !existsSync(BINARY) && `${BINARY} 
     });
     const links = byName(readLinks(await readListing(program.dataFolder)));
     assert.deepEqual(Object.keys(links).sort(), ['Blank Script', 'Latin Title', 'Manual', 'Meta Refresh',
-      'Missing Page', 'Never Answers', 'Plain One', 'Plain Three', 'Plain Two', 'Redirect Chain', 'Unicode Title']);
+      'Missing Page', 'Never Answers', 'Plain One', 'Plain Three', 'Plain Two', 'Redirect Chain', 'Secure Page',
+      'Unicode Title']);
     assert.equal(links['Plain Three'].folder, 'Links');
     assert.equal(links['Plain One'].folder, '');
 
@@ -146,6 +157,9 @@ describe('Vistrel as a user runs it', { skip: !existsSync(BINARY) && `${BINARY} 
     assert.equal(title('Manual'), undefined);
     assert.equal(title('Latin Title'), percentEscape(LATIN1_TITLE));
     assert.equal(title('Unicode Title'), percentEscape(UTF8_TITLE));
+    assert.equal(links['Secure Page'].attributes.PRECODE, '200');
+    assert.equal(code('Secure Page'), '200');
+    assert.equal(title('Secure Page'), percentEscape('Secure Page'));
 
     // Every favourite has a picture on disk and served by the program.
     const pictures = {};
@@ -165,6 +179,9 @@ describe('Vistrel as a user runs it', { skip: !existsSync(BINARY) && `${BINARY} 
     assert.ok(near(pictures['Redirect Chain'].pixel(3, 3), '#ef6c00'), 'the redirect target is pictured');
     assert.ok(near(pictures['Meta Refresh'].pixel(3, 3), '#00838f'), 'the meta refresh target is pictured');
     assert.ok(near(pictures['Latin Title'].pixel(3, 3), '#c62828'));
+    // The browser took the page itself, not a certificate warning: it was
+    // pinned to the certificate the probe verified.
+    assert.ok(near(pictures['Secure Page'].pixel(3, 3), SECURE_COLOUR), `Secure Page ${pictures['Secure Page'].pixel(3, 3)}`);
     const captionFill = pictures['Missing Page'].pixel(1, 1);
     assert.ok(colourCount(pictures['Missing Page']) > 2, 'the error picture carries a caption');
     assert.deepEqual(pictures['Never Answers'].pixel(1, 1), captionFill);
@@ -178,7 +195,7 @@ describe('Vistrel as a user runs it', { skip: !existsSync(BINARY) && `${BINARY} 
     await waitFor(async () => (await captions(grid)).includes('Plain One'), RELOAD_WAIT_MS, 'the open viewer to reload');
     await waitFor(async () => {
       const images = await gridPictures(grid);
-      return images.length === 11 && images.every((image) => image.complete && image.width > 0);
+      return images.length === 12 && images.every((image) => image.complete && image.width > 0);
     }, RELOAD_WAIT_MS, 'every grid picture to load');
     await screenshot(viewPage, 'viewer.png');
   });
@@ -190,7 +207,7 @@ describe('Vistrel as a user runs it', { skip: !existsSync(BINARY) && `${BINARY} 
     await page.goto(program.base + 'editor.htm');
     const form = page.frame({ name: 'mymain' });
     await form.waitForSelector('form[name="myedit"]');
-    assert.equal(await form.locator('textarea').count(), 11);
+    assert.equal(await form.locator('textarea').count(), 12);
     assert.equal(await form.inputValue(`textarea[name="Edit${program.unique('Latin Title.url')}"]`), 'Latin Title');
     await screenshot(page, 'editor.png');
 
@@ -236,6 +253,7 @@ describe('Vistrel as a user runs it', { skip: !existsSync(BINARY) && `${BINARY} 
     const value = (text, key) => text.match(new RegExp(`^${key}=(.*)\\r?$`, 'mi'))?.[1];
     assert.equal(value(settingsAfter, 'Port'), String(program.port));
     assert.equal(value(settingsAfter, 'Autorefresh'), '1');
+    assert.match(settingsAfter, /\r\nSortBy=[^\r]*\r\nSecure=1\r\n/, 'Secure is the last key of [General]');
     // Two refreshes raised the image generation from its first value, 1.
     assert.ok(Number(value(settingsAfter, 'EvenFileName')) >= 3, settingsAfter);
     // The shortest Site Timeout the program allows.

@@ -3,6 +3,7 @@
 #include "capture/http/HttpLimits.h"
 #include "capture/http/HttpResponseParser.h"
 #include "capture/http/HttpTarget.h"
+#include "capture/http/TlsTrust.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -57,17 +58,21 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
 {
     m_headers.clear();
     m_body.clear();
+    m_peerSpkiPin.clear();
     if (m_busy)
         return {HttpError::Socket, -1, QStringLiteral("The client is busy with another request")};
-    const auto target = HttpTarget::parse(m_url);
-    if (!target)
+    const auto target = HttpTarget::parse(m_url, m_secureAllowed);
+    // No proxy tunnel is spoken, so a secure request never goes through one.
+    if (!target || (target->secure && m_options.useProxy()))
         return {HttpError::InvalidUrl, -1, QStringLiteral("Invalid URL")};
+    if (target->secure && !QSslSocket::supportsSsl())
+        return {HttpError::Handshake, -1, QStringLiteral("TLS is not available on this system"), true};
 
     BusyGuard busy(m_busy);
     m_cancelRequested = false;
     ++s_requests;
 
-    QSslSocket socket; // plain TCP for now; TLS can be switched on here later
+    QSslSocket socket;
     socket.setProxy(QNetworkProxy::NoProxy);
     socket.setReadBufferSize(qint64(kReadBlockBytes) * 2);
 
@@ -77,6 +82,7 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
     QDeadlineTimer idle(m_idleTimeout);
     const QDeadlineTimer overall(m_deadline);
     QAbstractSocket::SocketError lastError = QAbstractSocket::UnknownSocketError;
+    QString certificateErrors;
 
     auto progress = [&] {
         idle.setRemainingTime(m_idleTimeout);
@@ -91,6 +97,12 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
         loop.quit();
     });
     QObject::connect(&tick, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, &QSslSocket::encrypted, &loop, progress);
+    // Not ignored: the handshake then fails, and the request with it.
+    QObject::connect(&socket, &QSslSocket::sslErrors, &loop, [&](const QList<QSslError> &errors) {
+        for (const QSslError &error : errors)
+            certificateErrors += (certificateErrors.isEmpty() ? QString() : QStringLiteral("; ")) + error.errorString();
+    });
 
     auto failure = [&](HttpError error, const QString &message) {
         socket.abort();
@@ -128,11 +140,37 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
     };
 
     const bool viaProxy = m_options.useProxy();
-    socket.connectToHost(QString::fromStdString(viaProxy ? m_options.proxyHost : target->host),
-                         viaProxy ? m_options.proxyPort : target->port);
-    if (const HttpError e = waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; });
-        e != HttpError::None)
-        return waitError(e, "connecting");
+    if (target->secure) {
+        const QString host = QString::fromStdString(target->host);
+        socket.setSslConfiguration(verifyingTlsConfiguration());
+        socket.setPeerVerifyName(host);
+        // A failure before the connection stood is a socket error as for
+        // http; after it, the TLS handshake's own.
+        bool tcpConnected = false;
+        QObject::connect(&socket, &QAbstractSocket::connected, &loop, [&] { tcpConnected = true; });
+        socket.connectToHostEncrypted(host, target->port, host);
+        const HttpError e = waitFor([&] { return socket.isEncrypted() || socket.state() == QAbstractSocket::UnconnectedState; });
+        if (e != HttpError::None || !socket.isEncrypted()) {
+            HttpResult result;
+            if (!certificateErrors.isEmpty())
+                result = failure(HttpError::Certificate, certificateErrors);
+            else if (e == HttpError::TimedOut || e == HttpError::Canceled)
+                result = waitError(e, "connecting");
+            else if (tcpConnected)
+                result = failure(HttpError::Handshake, socket.errorString());
+            else
+                result = waitError(HttpError::Socket, "connecting");
+            result.secureSessionFailed = result.error != HttpError::Canceled;
+            return result;
+        }
+        m_peerSpkiPin = spkiPin(socket.peerCertificate());
+    } else {
+        socket.connectToHost(QString::fromStdString(viaProxy ? m_options.proxyHost : target->host),
+                             viaProxy ? m_options.proxyPort : target->port);
+        if (const HttpError e = waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; });
+            e != HttpError::None)
+            return waitError(e, "connecting");
+    }
     socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
 
     const QByteArray requestBytes = writeRequest(verb, *target, m_options);

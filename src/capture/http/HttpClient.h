@@ -34,6 +34,10 @@ public:
     void setTimeout(std::chrono::milliseconds idle, std::chrono::milliseconds deadline);
     std::chrono::milliseconds timeout() const { return m_idleTimeout; }
 
+    // Whether "https://" URLs are requested (over verified TLS) or refused.
+    void setSecureAllowed(bool allowed) { m_secureAllowed = allowed; }
+    bool secureAllowed() const { return m_secureAllowed; }
+
     void setOptions(const HttpRequestOptions &options) { m_options = options; }
     const HttpRequestOptions &options() const { return m_options; }
 
@@ -51,6 +55,9 @@ public:
     // included) and body.
     const std::vector<std::string> &responseHeaders() const { return m_headers; }
     const QByteArray &responseBody() const { return m_body; }
+    // Of the last request over TLS: the pin of the certificate that verified
+    // (see spkiPin); empty for plain requests and failed handshakes.
+    const std::string &peerSpkiPin() const { return m_peerSpkiPin; }
 
     // Requests begun by every client of the process, for measurements.
     static quint64 totalRequests() { return s_requests.load(); }
@@ -65,7 +72,9 @@ private:
     const std::atomic<bool> *m_abandon = nullptr;
     bool m_cancelRequested = false;
     bool m_busy = false;
+    bool m_secureAllowed = false;
     std::vector<std::string> m_headers;
+    std::string m_peerSpkiPin;
     QByteArray m_body;
 
     static std::atomic<quint64> s_requests;

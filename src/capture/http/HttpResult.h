@@ -13,6 +13,8 @@ enum class HttpError {
     Socket,     // connect, resolve, send or receive failed
     Protocol,   // the response broke the rules (bad chunk size, endless header)
     InvalidUrl, // nothing was sent
+    Certificate, // the site's certificate did not verify for its host
+    Handshake,   // the TLS handshake failed (no TLS there, no common protocol)
 };
 
 struct HttpResult
@@ -20,6 +22,9 @@ struct HttpResult
     HttpError error = HttpError::None;
     int status = -1;   // second word of the status line; -1 without one
     QString message;   // for errors
+    // A secure request that ended before its TLS session stood: asking the
+    // same site again cannot fare better.
+    bool secureSessionFailed = false;
 
     bool ok() const { return error == HttpError::None; }
 };

@@ -48,15 +48,21 @@ bool hasScheme(std::string_view url)
     return !port;
 }
 
-std::optional<HttpTarget> HttpTarget::parse(std::string_view url)
+std::optional<HttpTarget> HttpTarget::parse(std::string_view url, bool allowHttps)
 {
+    constexpr std::string_view kHttp = "http://";
+    constexpr std::string_view kHttps = "https://";
     HttpTarget target;
     target.fullUrl = std::string(url);
     std::string_view rest = url;
-    if (platform::startsWithNoCase(rest, "http://"))
-        rest.remove_prefix(7);
-    else if (hasScheme(rest))
+    if (platform::startsWithNoCase(rest, kHttp)) {
+        rest.remove_prefix(kHttp.size());
+    } else if (allowHttps && platform::startsWithNoCase(rest, kHttps)) {
+        rest.remove_prefix(kHttps.size());
+        target.secure = true;
+    } else if (hasScheme(rest)) {
         return std::nullopt;
+    }
 
     const std::size_t slash = rest.find('/');
     std::string_view hostPart = rest.substr(0, slash);
@@ -88,7 +94,7 @@ std::optional<HttpTarget> HttpTarget::parse(std::string_view url)
             return std::nullopt;
     }
     target.host = std::string(hostName);
-    target.port = 80;
+    target.port = target.secure ? kHttpsPort : kHttpPort;
     if (hasPort) {
         if (const auto port = portNumber(portText))
             target.port = *port;

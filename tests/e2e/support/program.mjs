@@ -84,8 +84,8 @@ export function settingsText({ port, general = {}, data = {} }) {
 // Starts the copy. Options: general / data (settings keys), browser (the
 // thumbnail browser: a path, or 'installed' for the one the program finds on
 // PATH; none by default, so captures draw cards), display (an X
-// display to run on; offscreen otherwise).
-export async function startProgram(home, { general = {}, data = {}, browser, display } = {}) {
+// display to run on; offscreen otherwise), env (more environment variables).
+export async function startProgram(home, { general = {}, data = {}, browser, display, env: extra = {} } = {}) {
   const programFolder = path.join(home, 'program');
   const favoritesFolder = path.join(home, 'Favorites');
   const dataFolder = path.join(home, 'Documents', 'vistrel');
@@ -101,6 +101,7 @@ export async function startProgram(home, { general = {}, data = {}, browser, dis
     XDG_DOCUMENTS_DIR: path.join(home, 'Documents'),
     TMPDIR: path.join(home, 'tmp'),
     VISTREL_BROWSER: browser || path.join(home, 'no-browser'),
+    ...extra,
   };
   if (browser === 'installed') delete env.VISTREL_BROWSER;
   delete env.WAYLAND_DISPLAY;
