@@ -32,15 +32,18 @@ ChromiumThumbnailer::ChromiumThumbnailer(QString browser, const platform::Privat
 }
 
 QStringList ChromiumThumbnailer::arguments(const QString &userDataDir, const QString &screenshot, const std::string &url,
-                                           bool sandboxed)
+                                           const std::string &spkiPin, bool sandboxed)
 {
-    return commonBrowserArguments(sandboxed)
-           + QStringList{
-               QStringLiteral("--virtual-time-budget=%1").arg(kVirtualTimeBudgetMs),
-               QStringLiteral("--user-data-dir=") + userDataDir,
-               QStringLiteral("--screenshot=") + screenshot,
-               QString::fromStdString(url),
-           };
+    QStringList list = commonBrowserArguments(sandboxed)
+                       + QStringList{
+                           QStringLiteral("--virtual-time-budget=%1").arg(kVirtualTimeBudgetMs),
+                           QStringLiteral("--user-data-dir=") + userDataDir,
+                           QStringLiteral("--screenshot=") + screenshot,
+                       };
+    if (isSpkiPin(spkiPin))
+        list.append(QStringLiteral("--ignore-certificate-errors-spki-list=") + QString::fromStdString(spkiPin));
+    list.append(QString::fromStdString(url));
+    return list;
 }
 
 std::optional<QImage> ChromiumThumbnailer::render(const ThumbnailRequest &request)
@@ -55,7 +58,7 @@ std::optional<QImage> ChromiumThumbnailer::render(const ThumbnailRequest &reques
 
     QProcess process;
     process.setProgram(m_browser);
-    process.setArguments(arguments(profile.userDataDir(), screenshot, url, m_sandboxed));
+    process.setArguments(arguments(profile.userDataDir(), screenshot, url, request.spkiPin, m_sandboxed));
     process.setWorkingDirectory(profile.path());
     process.setProcessEnvironment(profile.environment());
     process.setStandardInputFile(QProcess::nullDevice());

@@ -30,9 +30,11 @@ public:
 
     std::optional<QImage> render(const ThumbnailRequest &request) override;
 
-    // The command line for a page, without the program.
+    // The command line for a page, without the program. A pin lets the
+    // browser take the one certificate the probe verified (the flag only
+    // works with a private profile, which every capture has).
     static QStringList arguments(const QString &userDataDir, const QString &screenshot, const std::string &url,
-                                 bool sandboxed);
+                                 const std::string &spkiPin = {}, bool sandboxed = browserSandboxed());
 
 private:
     QString m_browser;

@@ -38,10 +38,17 @@ PipeThumbnailer::~PipeThumbnailer()
     stopBrowser();
 }
 
-QStringList PipeThumbnailer::arguments(const QString &userDataDir, bool sandboxed)
+QStringList PipeThumbnailer::arguments(const QString &userDataDir, bool sandboxed, const std::set<std::string> &pins)
 {
-    return commonBrowserArguments(sandboxed)
-           + QStringList{QStringLiteral("--remote-debugging-pipe"), QStringLiteral("--user-data-dir=") + userDataDir};
+    QStringList list = commonBrowserArguments(sandboxed)
+                       + QStringList{QStringLiteral("--remote-debugging-pipe"), QStringLiteral("--user-data-dir=") + userDataDir};
+    QStringList wellFormed;
+    for (const std::string &pin : pins)
+        if (isSpkiPin(pin))
+            wellFormed << QString::fromStdString(pin);
+    if (!wellFormed.isEmpty())
+        list << QStringLiteral("--ignore-certificate-errors-spki-list=") + wellFormed.join(QLatin1Char(','));
+    return list;
 }
 
 bool PipeThumbnailer::running() const
@@ -70,6 +77,11 @@ std::optional<QImage> PipeThumbnailer::render(const ThumbnailRequest &request)
         m_abandon = nullptr;
     });
 
+    if (isSpkiPin(request.spkiPin)) {
+        m_pins.insert(request.spkiPin);
+        if (m_process && m_launchedPins.count(request.spkiPin) == 0)
+            stopBrowser(); // begun again with this pin too
+    }
     if (!m_process) {
         int attempt = 0;
         while (!startBrowser(request.abandon)) {
@@ -115,7 +127,8 @@ bool PipeThumbnailer::startBrowser(const std::atomic<bool> *abandon)
         if (!m_client.feed(bytes))
             fault(QStringLiteral("its pipe carried %1").arg(m_client.failure()));
     });
-    if (!m_process->start(m_browser, arguments(m_profile->userDataDir(), m_sandboxed),
+    m_launchedPins = m_pins;
+    if (!m_process->start(m_browser, arguments(m_profile->userDataDir(), m_sandboxed, m_launchedPins),
                           m_profile->environment().toStringList(), m_profile->path())) {
         m_fault = QStringLiteral("%1 could not be run").arg(m_browser);
         stopBrowser();

@@ -12,6 +12,8 @@
 
 #include <functional>
 #include <memory>
+#include <set>
+#include <string>
 
 namespace vistrel::platform {
 class PrivateTempFolder;
@@ -52,7 +54,9 @@ public:
     std::optional<QImage> render(const ThumbnailRequest &request) override;
 
     // The arguments for a browser with the given profile, without the program.
-    static QStringList arguments(const QString &userDataDir, bool sandboxed);
+    // Pins: the keys of certificates the probe verified, which the browser may
+    // take; a launch flag, so a page with a new pin begins a new browser.
+    static QStringList arguments(const QString &userDataDir, bool sandboxed, const std::set<std::string> &pins = {});
 
     // For tests and the benchmark.
     bool running() const;
@@ -89,6 +93,8 @@ private:
     int m_starts = 0;
     int m_capturesSinceStart = 0;
     bool m_usingCards = false;
+    std::set<std::string> m_pins;         // every pin seen so far
+    std::set<std::string> m_launchedPins; // those the running browser has
     bool m_busy = false;
     qint64 m_peakResident = 0;
 

@@ -80,7 +80,7 @@ TEST(BrowserSandbox, SandboxedWheneverItCanWork)
     // A user whose sandbox can work gets it in both ways of driving the browser.
     const bool can = sandboxCanWork(1000, true);
     EXPECT_FALSE(PipeThumbnailer::arguments("/p", can).contains("--no-sandbox"));
-    EXPECT_FALSE(ChromiumThumbnailer::arguments("/p", "/s.png", "http://a/", can).contains("--no-sandbox"));
+    EXPECT_FALSE(ChromiumThumbnailer::arguments("/p", "/s.png", "http://a/", {}, can).contains("--no-sandbox"));
     EXPECT_TRUE(PipeThumbnailer::arguments("/p", sandboxCanWork(0, true)).contains("--no-sandbox"));
     EXPECT_TRUE(PipeThumbnailer::arguments("/p", false).contains("--remote-debugging-pipe"));
 }
@@ -179,4 +179,34 @@ TEST_F(PipeThumbnailerTest, ABrowserThatCannotStartTwiceGivesWayToCardsWithOneLi
     ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.first().contains("cards")) << lines.first().toStdString();
     EXPECT_TRUE(emptyFolder(temp));
+}
+
+TEST_F(PipeThumbnailerTest, ACertificatePinTheBrowserWasNotStartedWithStartsItAgainWithAllPinsSoFar)
+{
+    const std::string first = "47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU=";
+    const std::string second = "AAAAQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU=";
+    const QStringList args = PipeThumbnailer::arguments("/p", false, {first, second, "not a pin"});
+    EXPECT_EQ(args.filter("certificate"),
+              QStringList{QString::fromStdString("--ignore-certificate-errors-spki-list=" + first + "," + second)});
+    EXPECT_TRUE(PipeThumbnailer::arguments("/p", false).filter("certificate").isEmpty());
+
+    PipeThumbnailer kept(browser, temp);
+    const auto render = [&](const std::string &pin) {
+        auto r = request(site.url("/"));
+        r.spkiPin = pin;
+        const auto picture = kept.render(r);
+        EXPECT_TRUE(picture);
+        const QByteArray cmdline = vistrel::test::readAll(QStringLiteral("/proc/%1/cmdline").arg(kept.browserGroup()));
+        return QString::fromUtf8(cmdline).split(QChar(0)).filter("certificate");
+    };
+    EXPECT_TRUE(render({}).isEmpty());
+    EXPECT_EQ(render(first).size(), 1);
+    EXPECT_EQ(kept.browserStarts(), 2);
+    render({});
+    render(first);
+    EXPECT_EQ(kept.browserStarts(), 2) << "a pin the browser has, or none, keeps it";
+    const QStringList both = render(second);
+    EXPECT_EQ(kept.browserStarts(), 3);
+    ASSERT_EQ(both.size(), 1);
+    EXPECT_TRUE(both.first().contains(QString::fromStdString(first)) && both.first().contains(QString::fromStdString(second)));
 }
