@@ -87,7 +87,8 @@ std::optional<QImage> ChromiumThumbnailer::render(const ThumbnailRequest &reques
         if (deadline.hasExpired() || (request.abandon && request.abandon->load()))
             break;
         tick.start(int(std::clamp<qint64>(deadline.remainingTime(), 1, kPollMilliseconds)));
-        loop.exec();
+        // A click waits for the page in hand; see the kept-open browser.
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
         tick.stop();
     }
     if (process.state() != QProcess::NotRunning) {

@@ -315,7 +315,9 @@ bool PipeThumbnailer::waitUntil(const std::function<bool()> &done, const QDeadli
             return false;
         }
         tick.start(int(std::clamp<qint64>(deadline.remainingTime(), 1, kPollMilliseconds)));
-        loop.exec();
+        // The server stays served, but a click waits for the page in hand: a
+        // cancel that waits for this capture must not run on top of it.
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
         tick.stop();
     }
 }
