@@ -1,10 +1,11 @@
-// Captures favourites from a loopback fixture site the way a refresh does, and
-// prints milliseconds and HTTP requests per favourite: once with the card
-// standing in for thumbnails, then the same mix from the same site over TLS
-// ("Capture secure sites" on, a test CA made with openssl), then with the
-// headless browser.
+// Captures favourites from a loopback fixture site and prints milliseconds
+// and HTTP requests per favourite: in this process the way a refresh does,
+// with the card standing in for thumbnails, over http and then
+// the same mix over TLS ("Capture secure sites" on, a test CA made with openssl); then by the real program, one
+// refresh per run, with the kept-open browser and with one browser per page,
+// alternating, with the browser's peak resident memory.
 //
-//   bench_capture [--favourites N] [--browser-favourites M]
+//   bench_capture [--favourites N] [--browser-favourites M] [--rounds R] [--modes kept,oneshot]
 //
 // The site mixes pages that answer at once (50 %), two-hop 301 chains (20 %),
 // missing pages (15 %) and slow pages that answer every request after
@@ -16,8 +17,8 @@
 #include "capture/BrowserLocator.h"
 #include "capture/CaptureCall.h"
 #include "capture/CardThumbnailer.h"
-#include "capture/ChromiumThumbnailer.h"
 #include "capture/PreviewImage.h"
+#include "capture/ProcessSweep.h"
 #include "capture/http/HttpClient.h"
 #include "platform/ProgramContext.h"
 
@@ -25,10 +26,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <cstdio>
 #include <map>
+#include <set>
+#include <unistd.h>
 
 using namespace vistrel;
 using vistrel::test::TestCertificates;
@@ -123,6 +129,115 @@ void print(const char *title, int count, const Figures &f)
         std::printf("%28s %-8s %9.1f ms\n", "", kinds[kind], ms);
 }
 
+// The favourites of a run, all on the fixture site.
+bool writeFavourites(const QString &folder, TestHttpServer &site, int count)
+{
+    QDir().mkpath(folder);
+    for (int n = 0; n < count; ++n) {
+        QFile file(folder + QStringLiteral("/Favourite %1.url").arg(n));
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+        file.write("[InternetShortcut]\r\nURL=" + site.url(QString::fromLatin1(pathOf(n))).toUtf8() + "\r\n");
+    }
+    return true;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// The browser's whole process group, found by its private profile folder.
+qint64 residentOfProcessesMentioning(const QByteArray &text)
+{
+    std::set<pid_t> groups;
+    for (pid_t pid : capture::livingProcessesMentioning(text))
+        groups.insert(::getpgid(pid));
+    qint64 total = 0;
+    for (pid_t group : groups)
+        total += capture::groupResidentBytes(group);
+    return total;
+}
+
+struct ProgramFigures
+{
+    double msPerFavourite = 0;
+    qint64 peakBrowserBytes = 0;
+    int pictures = 0;
+    QString error;
+};
+
+// One refresh of the real program on its own HOME: started with a refresh at
+// start-up, timed until its listing is written, then ended with SIGTERM.
+ProgramFigures runProgram(const QString &binary, const QString &mode, TestHttpServer &site, int count)
+{
+    ProgramFigures figures;
+    QTemporaryDir home;
+    const QString program = home.path() + "/program";
+    QDir().mkpath(program);
+    QDir().mkpath(home.path() + "/tmp");
+    QFile::copy(binary, program + "/vistrel");
+    if (!writeFavourites(home.path() + "/Favorites", site, count)) {
+        figures.error = "favourites not written";
+        return figures;
+    }
+    QFile ini(program + "/vistrel.ini");
+    if (!ini.open(QIODevice::WriteOnly)) {
+        figures.error = "settings not written";
+        return figures;
+    }
+    ini.write("[General]\r\nStartup=1\r\nHistory=0\r\nAutorefresh=0\r\nTime_refresh=0\r\nNewPage=0\r\nAutoStart=0\r\n"
+              "Fetch_Timeout=30\r\n[Data]\r\nPort="
+              + QByteArray::number(freePort()) + "\r\n");
+    ini.close();
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
+    env.insert("XDG_DOCUMENTS_DIR", home.path() + "/Documents");
+    env.insert("TMPDIR", home.path() + "/tmp");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    if (mode == "cards")
+        env.insert("VISTREL_BROWSER", home.path() + "/no-browser");
+    else
+        env.insert("VISTREL_BROWSER_MODE", mode);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setProgram(program + "/vistrel");
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+
+    const QString listing = home.path() + "/Documents/vistrel/listings.xml";
+    const QByteArray browserMark = QFile::encodeName(home.path() + "/tmp");
+    QElapsedTimer clock;
+    clock.start();
+    process.start();
+    QElapsedTimer sample;
+    sample.start();
+    while (!QFile::exists(listing) && process.state() != QProcess::NotRunning) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (sample.elapsed() >= 100) {
+            figures.peakBrowserBytes = std::max(figures.peakBrowserBytes, residentOfProcessesMentioning(browserMark));
+            sample.restart();
+        }
+        QThread::msleep(5);
+    }
+    figures.msPerFavourite = double(clock.nsecsElapsed()) / 1e6 / count;
+    if (!QFile::exists(listing))
+        figures.error = "the program ended before its listing";
+    figures.pictures = int(QDir(home.path() + "/Documents/vistrel/images").entryList({"*.BMP"}, QDir::Files).size());
+    process.terminate();
+    while (!process.waitForFinished(20))
+        QCoreApplication::processEvents();
+    if (!capture::livingProcessesMentioning(browserMark).empty())
+        figures.error += " browser processes left behind";
+    return figures;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -132,12 +247,18 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     int favourites = 200;
     int browserFavourites = 200;
+    int rounds = 1;
+    QStringList modes{"kept", "oneshot"};
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--favourites"))
             favourites = args[i + 1].toInt();
         else if (args[i] == QLatin1String("--browser-favourites"))
             browserFavourites = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--rounds"))
+            rounds = std::max(1, args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--modes"))
+            modes = args[i + 1].split(',');
     }
     browserFavourites = std::min(browserFavourites, favourites);
 
@@ -204,13 +325,39 @@ int main(int argc, char **argv)
         std::printf("%28s https / http: %.2f\n", "", secure.msPerFavourite / plain.msPerFavourite);
     }
 
-    const QString browser = capture::findBrowser();
-    if (browser.isEmpty() || browserFavourites <= 0) {
-        std::printf("thumbnails on (browser)   skipped: %s\n", browser.isEmpty() ? "no browser found" : "not asked for");
+    // The real program, as a user runs it: one refresh per run.
+    const QString binary = QCoreApplication::applicationDirPath() + "/../../vistrel";
+    if (!QFile::exists(binary)) {
+        std::printf("program runs skipped: %s not built\n", qPrintable(binary));
+    } else if (capture::findBrowser().isEmpty() || browserFavourites <= 0) {
+        std::printf("program runs skipped: %s\n", browserFavourites <= 0 ? "not asked for" : "no browser found");
     } else {
-        capture::ChromiumThumbnailer chromium(browser, tempFolder);
-        capture::CaptureServices withBrowser{nullptr, &chromium, &preview};
-        print("thumbnails on (browser)", browserFavourites, run(context, withBrowser, site, browserFavourites));
+        std::map<QString, std::vector<ProgramFigures>> byMode;
+        for (int round = 0; round < rounds; ++round) {
+            // Alternating, so the machine's other load falls on both alike.
+            QStringList order = modes;
+            if (round % 2)
+                std::reverse(order.begin(), order.end());
+            for (const QString &mode : order) {
+                const ProgramFigures f = runProgram(binary, mode, site, browserFavourites);
+                byMode[mode].push_back(f);
+                std::printf("program, browser %-8s %4d favourites: %7.1f ms per favourite, %d pictures, peak browser "
+                            "memory %.1f MB%s%s\n",
+                            qPrintable(mode), browserFavourites, f.msPerFavourite, f.pictures,
+                            double(f.peakBrowserBytes) / (1024 * 1024), f.error.isEmpty() ? "" : ": ",
+                            qPrintable(f.error));
+                std::fflush(stdout);
+            }
+        }
+        if (byMode.count("kept") && byMode.count("oneshot")) {
+            double kept = 0;
+            double oneShot = 0;
+            for (const ProgramFigures &f : byMode["kept"])
+                kept += f.msPerFavourite;
+            for (const ProgramFigures &f : byMode["oneshot"])
+                oneShot += f.msPerFavourite;
+            std::printf("kept-open browser / one browser per page: %.2f\n", kept / oneShot);
+        }
     }
     if (!messages.shown.isEmpty())
         std::printf("messages: %s\n", messages.texts().join(QStringLiteral(" | ")).toLocal8Bit().constData());

@@ -2,6 +2,7 @@
 #include "app/TMain.h"
 
 #include "capture/CaptureCall.h"
+#include "capture/RefreshThumbnails.h"
 #include "catalogue/HistoryPass.h"
 #include "catalogue/HistoryUrlCache.h"
 #include "catalogue/RefreshDriver.h"
@@ -83,7 +84,11 @@ void TMain::wireSubsystems()
     // The driver runs the pass only while cb_History is ticked; the pass reads RxSpinEdit2.
     m_refresh->setHistoryPass([history] { history->pass.run(); });
     m_refresh->setOtherListsClearer([history] { history->cache.release(); });
-    setRefreshCommand([this] { m_refresh->Button2Click(); });
+    setRefreshCommand([this] {
+        // One page browser for the whole refresh, gone when the refresh returns.
+        capture::RefreshThumbnails thumbnails(m_context);
+        m_refresh->Button2Click();
+    });
     setUpWebServer();
 }
 

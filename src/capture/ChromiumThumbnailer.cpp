@@ -1,5 +1,6 @@
 #include "capture/ChromiumThumbnailer.h"
 
+#include "capture/BrowserProfile.h"
 #include "capture/ProcessSweep.h"
 #include "platform/PrivateTempFolder.h"
 #include "platform/Trace.h"
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -23,74 +23,23 @@ namespace {
 
 constexpr int kPollMilliseconds = 100;
 constexpr int kKillWaitMilliseconds = 5000;
-// The browser's single-instance socket goes in TMPDIR under a name of this
-// length; a Unix socket path holds at most 107 bytes, and a longer one makes
-// the browser abort before it draws anything.
-constexpr qsizetype kSingletonSocketName = qsizetype(sizeof("org.chromium.Chromium.XXXXXX/SingletonSocket")) - 1;
-constexpr qsizetype kSocketPathMax = 107;
-constexpr const char *kShortTempTemplate = "/tmp/vistrel-XXXXXX";
-
-// Removes the profile (and the screenshot in it) on every way out.
-class ProfileFolder
-{
-public:
-    explicit ProfileFolder(QString path) : m_path(std::move(path)) {}
-    ~ProfileFolder()
-    {
-        if (!m_path.isEmpty())
-            QDir(m_path).removeRecursively();
-    }
-    const QString &path() const { return m_path; }
-
-private:
-    QString m_path;
-};
 
 } // namespace
 
-ChromiumThumbnailer::ChromiumThumbnailer(QString browser, const platform::PrivateTempFolder &tempFolder)
-    : m_browser(std::move(browser)), m_tempFolder(tempFolder)
+ChromiumThumbnailer::ChromiumThumbnailer(QString browser, const platform::PrivateTempFolder &tempFolder, bool sandboxed)
+    : m_browser(std::move(browser)), m_sandboxed(sandboxed), m_tempFolder(tempFolder)
 {
 }
 
-QStringList ChromiumThumbnailer::arguments(const QString &profile, const QString &screenshot, const std::string &url,
-                                           const std::string &spkiPin)
+QStringList ChromiumThumbnailer::arguments(const QString &userDataDir, const QString &screenshot, const std::string &url,
+                                           const std::string &spkiPin, bool sandboxed)
 {
-    QStringList list{
-        QStringLiteral("--headless"),
-        QStringLiteral("--no-sandbox"),
-        QStringLiteral("--disable-gpu"),
-        QStringLiteral("--hide-scrollbars"),
-        QStringLiteral("--virtual-time-budget=%1").arg(kVirtualTimeBudgetMs),
-        QStringLiteral("--disable-quic"),
-        QStringLiteral("--no-first-run"),
-        // Nothing but the page itself goes on the network: no updates, sync,
-        // safe-browsing lists, metrics, reports or other background traffic.
-        QStringLiteral("--disable-background-networking"),
-        QStringLiteral("--disable-component-update"),
-        QStringLiteral("--disable-sync"),
-        QStringLiteral("--disable-extensions"),
-        QStringLiteral("--disable-default-apps"),
-        QStringLiteral("--disable-client-side-phishing-detection"),
-        QStringLiteral("--disable-domain-reliability"),
-        QStringLiteral("--disable-crash-reporter"),
-        QStringLiteral("--disable-breakpad"),
-        QStringLiteral("--no-default-browser-check"),
-        QStringLiteral("--no-pings"),
-        QStringLiteral("--metrics-recording-only"),
-        QStringLiteral("--safebrowsing-disable-auto-update"),
-        QStringLiteral("--disable-features=Translate,OptimizationHints,MediaRouter,AutofillServerCommunication,"
-                       "CertificateTransparencyComponentUpdater,DialMediaRouteProvider,site-per-process,IsolateOrigins"),
-        // One page in a throwaway profile has no other sites to be isolated
-        // from; fewer processes halve the start-up time of every capture.
-        QStringLiteral("--disable-site-isolation-trials"),
-        QStringLiteral("--renderer-process-limit=1"),
-        QStringLiteral("--in-process-gpu"),
-        QStringLiteral("--mute-audio"),
-        QStringLiteral("--user-data-dir=") + profile + QStringLiteral("profile"),
-        QStringLiteral("--screenshot=") + screenshot,
-        QStringLiteral("--window-size=%1,%2").arg(kWindowWidth).arg(kWindowHeight),
-    };
+    QStringList list = commonBrowserArguments(sandboxed)
+                       + QStringList{
+                           QStringLiteral("--virtual-time-budget=%1").arg(kVirtualTimeBudgetMs),
+                           QStringLiteral("--user-data-dir=") + userDataDir,
+                           QStringLiteral("--screenshot=") + screenshot,
+                       };
     if (isSpkiPin(spkiPin))
         list.append(QStringLiteral("--ignore-certificate-errors-spki-list=") + QString::fromStdString(spkiPin));
     list.append(QString::fromStdString(url));
@@ -102,32 +51,16 @@ std::optional<QImage> ChromiumThumbnailer::render(const ThumbnailRequest &reques
     const std::string url = renderableUrl(request.url);
     if (url.empty() || m_browser.isEmpty())
         return std::nullopt;
-    const ProfileFolder profile(m_tempFolder.makeSubfolder(QStringLiteral("browser-")));
-    if (profile.path().isEmpty())
+    const BrowserProfile profile(m_tempFolder);
+    if (!profile.isValid())
         return std::nullopt;
     const QString screenshot = profile.path() + QStringLiteral("screenshot.png");
 
     QProcess process;
     process.setProgram(m_browser);
-    process.setArguments(arguments(profile.path(), screenshot, url, request.spkiPin));
+    process.setArguments(arguments(profile.userDataDir(), screenshot, url, request.spkiPin, m_sandboxed));
     process.setWorkingDirectory(profile.path());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), profile.path());
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), profile.path() + QStringLiteral(".config"));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), profile.path() + QStringLiteral(".cache"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), profile.path() + QStringLiteral(".local/share"));
-    // The profile's own folder unless that is too deep for the browser's
-    // socket; then a private folder of its own near the root, gone afterwards.
-    std::optional<QTemporaryDir> shortTemp;
-    QString browserTemp = profile.path();
-    if (QFile::encodeName(browserTemp).size() + kSingletonSocketName > kSocketPathMax) {
-        shortTemp.emplace(QString::fromLatin1(kShortTempTemplate));
-        if (!shortTemp->isValid())
-            return std::nullopt;
-        browserTemp = shortTemp->path() + QLatin1Char('/');
-    }
-    environment.insert(QStringLiteral("TMPDIR"), browserTemp);
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(profile.environment());
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
@@ -154,7 +87,8 @@ std::optional<QImage> ChromiumThumbnailer::render(const ThumbnailRequest &reques
         if (deadline.hasExpired() || (request.abandon && request.abandon->load()))
             break;
         tick.start(int(std::clamp<qint64>(deadline.remainingTime(), 1, kPollMilliseconds)));
-        loop.exec();
+        // A click waits for the page in hand; see the kept-open browser.
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
         tick.stop();
     }
     if (process.state() != QProcess::NotRunning) {

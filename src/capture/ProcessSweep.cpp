@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <functional>
+#include <unistd.h>
 
 namespace vistrel::capture {
 
@@ -96,6 +97,22 @@ bool sweepProcesses(pid_t group, const QByteArray &mentioning, int waitMilliseco
             return false;
         QThread::msleep(kSweepPollMilliseconds);
     }
+}
+
+qint64 groupResidentBytes(pid_t group)
+{
+    static const qint64 pageBytes = ::sysconf(_SC_PAGESIZE);
+    qint64 total = 0;
+    for (pid_t pid : livingGroupMembers(group)) {
+        QFile file(QStringLiteral("/proc/%1/statm").arg(pid));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // "size resident shared ...", in pages.
+        const QList<QByteArray> fields = file.read(256).split(' ');
+        if (fields.size() > 1)
+            total += fields[1].toLongLong() * pageBytes;
+    }
+    return total;
 }
 
 } // namespace vistrel::capture

@@ -17,4 +17,7 @@ std::vector<pid_t> livingProcessesMentioning(const QByteArray &text);
 // the given milliseconds) until none of them lives. True when all are gone.
 bool sweepProcesses(pid_t group, const QByteArray &mentioning, int waitMilliseconds);
 
+// The resident memory of a process group's living members, in bytes.
+qint64 groupResidentBytes(pid_t group);
+
 } // namespace vistrel::capture
