@@ -124,6 +124,7 @@ void print(const char *what, const Figures &f)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // the figures show before the large clean-up
     const int bookmarks = argc > 1 ? std::atoi(argv[1]) : kDefaultBookmarks;
     const int folders = argc > 2 ? std::atoi(argv[2]) : kDefaultFolders;
     if (bookmarks <= 0 || folders <= kTopFolders) {
