@@ -5,6 +5,10 @@
 #include "platform/MainFlags.h"
 
 #include <QCoreApplication>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include <QUrl>
 
 namespace vistrel::platform {
@@ -25,6 +29,36 @@ bool writeShortcut(MainFlags &flags, const QString &path, std::string_view url)
     const bool written = writeFileAtomically(path, QByteArray::fromStdString(shortcutFileText(url)));
     QCoreApplication::processEvents();
     return written;
+}
+
+bool writeNewShortcut(MainFlags &flags, const std::string &path, std::string_view url)
+{
+    flags.writingShortcut = true;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const std::string text = shortcutFileText(url);
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            ::close(fd);
+            ::unlink(path.c_str());
+            errno = error;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(path.c_str());
+        errno = error;
+        return false;
+    }
+    return true;
 }
 
 std::string favouriteFileName(std::string_view title)

@@ -32,4 +32,10 @@ std::string shortcutFileText(std::string_view url);
 // False when the file could not be written.
 bool writeShortcut(MainFlags &flags, const QString &path, std::string_view url);
 
+// The same shortcut as a new file, created exclusively so that nothing is ever
+// replaced: false with errno EEXIST when the name is taken, or another errno
+// when it cannot be written (a partly written file is removed). Pending events
+// are left to the caller, which may write thousands in a row.
+bool writeNewShortcut(MainFlags &flags, const std::string &path, std::string_view url);
+
 } // namespace vistrel::platform

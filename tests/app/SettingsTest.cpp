@@ -193,3 +193,18 @@ TEST(Lifecycle, CloseDuringARefreshWaitsForTheRefreshToReturn)
     QCoreApplication::processEvents();
     EXPECT_TRUE(ended);
 }
+
+TEST(Settings, PortFromTheCommandLineIsSavedOnlyWhenTheUserSaves)
+{
+    Program p;
+    writeAll(p.paths.settingsPath, "[Data]\r\nPort=8081\r\n");
+    app::TMain &m = p.start();
+    m.setPortForThisRun("8123");
+    m.LoadSettings();
+    EXPECT_EQ(m.PortEdit->text(), "8123");
+    m.setStartedPort("8123");
+    m.SaveSettings(); // as every close does
+    EXPECT_TRUE(p.settingsLines().contains("Port=8081"));
+    m.SaveSettingsClick();
+    EXPECT_TRUE(p.settingsLines().contains("Port=8123"));
+}

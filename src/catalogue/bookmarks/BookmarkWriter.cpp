@@ -2,12 +2,12 @@
 
 #include "platform/ShortcutWriter.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,9 +122,8 @@ bool BookmarkWriter::writeFavourite(const std::string &folder, const BookmarkTre
         if (names.taken.contains(lower))
             continue;
         const std::string path = folder + "/" + fileName;
-        // Claimed with an exclusive create, so a file that appears meanwhile is never replaced.
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0) {
+        // Created exclusively, so a file that appears meanwhile is never replaced.
+        if (!platform::writeNewShortcut(m_flags, path, link.url.toStdString())) {
             if (errno == EEXIST) {
                 names.taken.insert(lower);
                 continue;
@@ -132,13 +131,12 @@ bool BookmarkWriter::writeFavourite(const std::string &folder, const BookmarkTre
             error = failure("write", path, errno);
             return false;
         }
-        ::close(fd);
         names.taken.insert(lower);
         names.nextNumber.insert(lowerBase, n + 1);
         m_madeFiles.push_back(path);
-        if (!platform::writeShortcut(m_flags, nativeText(path), link.url.toStdString())) {
-            error = failure("write", path, errno ? errno : EIO);
-            return false;
+        if (m_sinceEvents.hasExpired(kEventsEveryMs)) {
+            QCoreApplication::processEvents();
+            m_sinceEvents.restart();
         }
         return true;
     }
@@ -162,6 +160,7 @@ bool BookmarkWriter::write(const BookmarkTree &tree, FavouriteUrls &known, Impor
     m_madeFiles.clear();
     m_madeFolders.clear();
     m_flattened = 0;
+    m_sinceEvents.start();
 
     // A folder is made when something new goes into it or below it, or when it
     // is empty in the source too; folders always come after their parents.

@@ -4,6 +4,7 @@
 #include "catalogue/bookmarks/FavouriteUrls.h"
 #include "catalogue/bookmarks/ImportCounts.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -28,6 +29,8 @@ public:
     static constexpr const char *kShortcutExtension = ".URL";
     // A bookmark folder without a title.
     static constexpr const char *kUntitledFolder = "Folder";
+    // The window and the web server are served at least this often while writing.
+    static constexpr qint64 kEventsEveryMs = 50;
 
     BookmarkWriter(platform::MainFlags &flags, const QString &favoritesFolder);
 
@@ -55,6 +58,7 @@ private:
     std::vector<std::string> m_madeFiles;
     std::vector<std::string> m_madeFolders;
     std::size_t m_flattened = 0;
+    QElapsedTimer m_sinceEvents;
 };
 
 } // namespace vistrel::catalogue

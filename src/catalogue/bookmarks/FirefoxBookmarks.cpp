@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <vector>
+
 namespace vistrel::catalogue {
 
 namespace {
@@ -36,25 +38,31 @@ std::optional<int> rootTarget(const QByteArray &guid)
     return std::nullopt;
 }
 
+struct RequiredTable
+{
+    const char *name;
+    std::vector<const char *> columns;
+};
+
+// What the query below needs, named when it is not there.
 QString missingPart(sqlite3 *db)
 {
-    for (const auto &[table, columns] :
-         {std::pair<const char *, std::initializer_list<const char *>>{
-              "moz_bookmarks", {"id", "type", "fk", "parent", "position", "title", "guid"}},
-          {"moz_places", {"id", "url"}}}) {
+    const RequiredTable tables[] = {{"moz_bookmarks", {"id", "type", "fk", "parent", "position", "title", "guid"}},
+                                    {"moz_places", {"id", "url"}}};
+    for (const RequiredTable &table : tables) {
         QString why;
-        const std::optional<bool> exists = platform::hasTable(db, table, why);
+        const std::optional<bool> exists = platform::hasTable(db, table.name, why);
         if (!exists)
             return QStringLiteral("not a readable database (%1)").arg(why);
         if (!*exists)
-            return QStringLiteral("unknown bookmark schema: no table \"%1\"").arg(QLatin1String(table));
-        const std::optional<QList<QByteArray>> names = platform::tableColumnNames(db, table, why);
+            return QStringLiteral("unknown bookmark schema: no table \"%1\"").arg(QLatin1String(table.name));
+        const std::optional<QList<QByteArray>> names = platform::tableColumnNames(db, table.name, why);
         if (!names)
-            return QStringLiteral("cannot read the columns of \"%1\" (%2)").arg(QLatin1String(table), why);
-        for (const char *column : columns)
+            return QStringLiteral("cannot read the columns of \"%1\" (%2)").arg(QLatin1String(table.name), why);
+        for (const char *column : table.columns)
             if (!names->contains(column))
                 return QStringLiteral("unknown bookmark schema: table \"%1\" has no column \"%2\"")
-                    .arg(QLatin1String(table), QLatin1String(column));
+                    .arg(QLatin1String(table.name), QLatin1String(column));
     }
     return {};
 }
