@@ -4,8 +4,8 @@
 #include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/TMain.h"
+#include "app/QtMessagePresenter.h"
 #include "platform/InstanceLock.h"
-#include "platform/MessagePresenter.h"
 #include "platform/SingleInstanceChannel.h"
 #include "platform/TerminationSignals.h"
 
@@ -70,7 +70,7 @@ int runApplication(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vistrel"));
     QApplication::setQuitOnLastWindowClosed(false);
-    const bool interactive = platform::QtMessagePresenter::interactive();
+    const bool interactive = QtMessagePresenter::interactive();
 
     // The instance is claimed before anything slow (the first-run dialog, the
     // window): two copies started together must not both go on.
