@@ -5,6 +5,7 @@
 #include "app/Dialogs.h"
 #include "app/TMain.h"
 #include "app/QtMessagePresenter.h"
+#include "platform/InstanceLock.h"
 #include "platform/SingleInstanceChannel.h"
 #include "platform/TerminationSignals.h"
 
@@ -19,6 +20,10 @@
 namespace vistrel::app {
 
 namespace {
+
+// How long a second start waits for the running copy to answer before it
+// says "already running" anyway.
+constexpr int kOtherCopyPatienceMs = 5000;
 
 // On a machine without a display the program still runs, serving its pages.
 void chooseOffscreenWhenHeadless()
@@ -67,21 +72,33 @@ int runApplication(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     const bool interactive = QtMessagePresenter::interactive();
 
+    // The instance is claimed before anything slow (the first-run dialog, the
+    // window): two copies started together must not both go on.
+    platform::InstanceLock lock;
+    const platform::InstanceLock::State claim = lock.claim();
     platform::SingleInstanceChannel channel;
-    switch (channel.askOther()) {
-    case platform::SingleInstanceChannel::Other::Raised:
-        return 0;
-    case platform::SingleInstanceChannel::Other::Minimised:
-        if (interactive) {
-            Trunning dialog;
-            dialog.exec();
-        } else {
-            tellHeadless(Trunning::kText);
+    if (claim != platform::InstanceLock::State::Claimed) {
+        // A live copy holds the lock; it may still be starting or busy, but it
+        // is running either way, so no answer still means "already running".
+        const int patience = claim == platform::InstanceLock::State::HeldByOther ? kOtherCopyPatienceMs : 0;
+        const auto other = channel.askOther(patience);
+        if (other == platform::SingleInstanceChannel::Other::Raised)
+            return 0;
+        if (other == platform::SingleInstanceChannel::Other::Minimised
+            || claim == platform::InstanceLock::State::HeldByOther) {
+            if (interactive) {
+                Trunning dialog;
+                dialog.exec();
+            } else {
+                tellHeadless(Trunning::kText);
+            }
+            return 0;
         }
-        return 0;
-    case platform::SingleInstanceChannel::Other::None:
-        break;
+        tellHeadless(QStringLiteral("the single-instance lock %1 cannot be used; going on without it").arg(lock.path()));
     }
+    // Answered from here on, through the first-run dialog's own event loop too.
+    if (!channel.listen(claim == platform::InstanceLock::State::Claimed))
+        tellHeadless(QStringLiteral("another start of the program cannot reach this one"));
 
     const platform::ProgramPaths paths = platform::ProgramPaths::compute();
     if (!QFile::exists(paths.settingsPath)) {
@@ -96,8 +113,8 @@ int runApplication(int argc, char **argv)
     TMain main(paths);
     if (!command.port().isEmpty())
         main.setPortForThisRun(command.port());
-    channel.listen([&main] { return !main.isVisible() || main.isMinimized(); },
-                   [&main] { main.ShowMainWindow(); });
+    channel.setWindow([&main] { return !main.isVisible() || main.isMinimized(); },
+                      [&main] { main.ShowMainWindow(); });
 
     platform::TerminationSignals termination;
     QObject::connect(&termination, &platform::TerminationSignals::terminationRequested, &main, [&main](int) {
@@ -116,7 +133,9 @@ int runApplication(int argc, char **argv)
         main.showMinimized();
 
     QTimer::singleShot(0, &main, [&main] { main.FormShow(); });
-    return app.exec();
+    const int result = app.exec();
+    channel.setWindow({}, {}); // the window goes first
+    return result;
 }
 
 } // namespace vistrel::app

@@ -358,8 +358,9 @@ void TMain::closeServerLog()
 
 void TMain::Button2Click()
 {
-    // A refresh never nests inside another.
-    if (m_flags.refreshRunning || m_inRefreshCommand)
+    // A refresh never nests inside another, and none starts once the program
+    // is on its way out: a close waiting for a refresh ends the program next.
+    if (m_flags.refreshRunning || m_inRefreshCommand || m_closeAfterRefresh || m_ending)
         return;
     m_inRefreshCommand = true;
     if (m_refreshCommand) {
@@ -370,10 +371,8 @@ void TMain::Button2Click()
         }
     }
     m_inRefreshCommand = false;
-    if (m_closeAfterRefresh) {
-        m_closeAfterRefresh = false;
+    if (m_closeAfterRefresh)
         QTimer::singleShot(0, this, &QWidget::close);
-    }
 }
 
 void TMain::CancelRefresh()
@@ -419,7 +418,8 @@ void TMain::ShowMainWindow()
 
 void TMain::closeEvent(QCloseEvent *event)
 {
-    const bool ending = !cb_autostart->isChecked() || m_flags.shutdownRequested;
+    // A close that already waited for a refresh has decided to end.
+    const bool ending = m_closeAfterRefresh || !cb_autostart->isChecked() || m_flags.shutdownRequested;
     if (ending && (m_flags.refreshRunning || m_inRefreshCommand)) {
         // A close that arrives while a refresh pumps events must not pull anything
         // from under it: cancel, and close again once the refresh has returned.
@@ -514,5 +514,6 @@ void TMain::setRefreshControlsEnabled(bool enabled)
         Timer1->stop();
 }
 void TMain::showStatusNow() { m_tray->showStatusNow(); }
+void TMain::showNotice(const QString &text) { m_tray->showNotice(text); }
 
 } // namespace vistrel::app

@@ -151,6 +151,7 @@ public:
     void setBusy(bool busy) override;
     void setRefreshControlsEnabled(bool enabled) override;
     void showStatusNow() override;
+    void showNotice(const QString &text) override;
 
     // Server log (the display writer copies into it while open).
     void openServerLog();

@@ -126,6 +126,11 @@ void TrayStatus::busyIconStatus()
     deliver(animatedtray, m_text(true));
 }
 
+void TrayStatus::showNotice(const QString &text)
+{
+    deliver(m_busy ? animatedtray : statictray, text);
+}
+
 void TrayStatus::deliver(QSystemTrayIcon *icon, const QString &text)
 {
     const bool available = m_available();

@@ -42,6 +42,8 @@ public:
     void showStatusNow();
     void stillIconStatus();
     void busyIconStatus();
+    // Any other text, the same way as the status of the visible icon.
+    void showNotice(const QString &text);
 
     int frame() const { return m_frame; }
     bool isAnimating() const { return m_animation.isActive(); }

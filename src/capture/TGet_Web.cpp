@@ -3,6 +3,7 @@
 #include "capture/BitmapFile.h"
 #include "capture/BrowserLocator.h"
 #include "capture/CaptionedPicture.h"
+#include "capture/CaptureProblems.h"
 #include "capture/CardThumbnailer.h"
 #include "capture/ChromiumThumbnailer.h"
 #include "capture/FileTypeIcon.h"
@@ -118,7 +119,7 @@ void TGet_Web::GetInfo()
 void TGet_Web::getInfoSteps()
 {
     platform::ProgramContext &ctx = m_job.context;
-    platform::MessagePresenter &messages = ctx.messages;
+    CaptureProblems messages(ctx, Name);
     std::string &link = m_job.linkText;
 
     qCDebug(vistrelTrace) << "In Get Info" << "Path" << Path << "Name" << Name;
@@ -131,7 +132,6 @@ void TGet_Web::getInfoSteps()
     // (a form post that fetches a title) never enters it.
     http::HttpClient client;
     client.setTimeoutSeconds(ctx.settings.fetchTimeout());
-    client.setAbandonFlag(&m_abandon);
     bool portOk = false;
     const quint16 ownPort = ctx.settings.serverPort().toUShort(&portOk);
     RedirectionProbe probe(client, m_job.services.urlCache, portOk ? ownPort : 0);
@@ -274,7 +274,6 @@ void TGet_Web::getInfoSteps()
         // certificate the browser may trust is the one just verified.
         request.spkiPin = probe.spkiPin();
         request.timeout = std::chrono::seconds(std::max(1, ctx.settings.fetchTimeout()));
-        request.abandon = &m_abandon;
         const bool extracted = !failed(m_extractor->extract(request, m_extracted));
         bool saved = false;
         if (extracted) {

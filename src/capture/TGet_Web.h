@@ -44,8 +44,6 @@ public:
     QString Name;
     bool IsHistory = false;
 
-    // The watchdog gave up: network waits and the browser end now.
-    void abandon() { m_abandon = true; }
     bool getInfoDone() const { return m_getInfoDone; }
 
     // The per-favourite procedure; main thread only.
@@ -62,7 +60,6 @@ private:
 
     CaptureJob &m_job;
     QObject *m_mainContext;
-    std::atomic<bool> m_abandon{false};
     std::atomic<bool> m_getInfoDone{false};
 
     // Transient state, released by TidyUp.

@@ -31,9 +31,10 @@ void TGet_WebMonitor::Execute()
     worker->start(QThread::LowestPriority);
     const qint64 limit = qint64(std::max(1, Timeout)) * 2 * 1000;
     if (!worker->wait(QDeadlineTimer(limit))) {
+        // Only the wait ends here: the capture goes on under its own time-outs,
+        // so a slow site that does answer still gets its code and picture.
         qCDebug(vistrelTrace) << "capture timed out:" << Name;
         TimedOut = true;
-        worker->abandon();
     }
     // Ownership goes to the main thread, which joins the worker once GetInfo
     // has returned there.

@@ -11,9 +11,9 @@
 namespace vistrel::capture {
 
 // The capture watchdog: starts the worker and waits for it at most twice the
-// Site Timeout. On a time-out it only says so (TimedOut) and tells the
-// worker's network waits to give up; it never takes away what the capture
-// still uses. The worker is joined by joinWorker() on the main thread.
+// Site Timeout. On a time-out it only says so (TimedOut); it never interrupts
+// the capture or takes away what it still uses. The worker is joined by
+// joinWorker() on the main thread.
 class TGet_WebMonitor : public QThread
 {
     Q_OBJECT

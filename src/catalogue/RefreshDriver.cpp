@@ -66,6 +66,7 @@ void RefreshDriver::Button2Click()
     bool debuggerDisabledHere = false;
     try {
         flags.cancelRequested = false;
+        flags.captureProblems = 0;
         ++flags.evenFileName;
         if (!scriptDebuggerDisabled(m_context.registry))
             debuggerDisabledHere = setScriptDebuggerDisabled(m_context.registry, true);
@@ -119,6 +120,10 @@ void RefreshDriver::Button2Click()
         if (debuggerDisabledHere)
             setScriptDebuggerDisabled(m_context.registry, false);
         m_context.status.showStatusNow();
+        if (flags.captureProblems > 0)
+            m_context.status.showNotice(
+                QStringLiteral("%1 problem(s) while capturing favourites; the server display and files.log name them.")
+                    .arg(flags.captureProblems));
     } catch (...) {
         qCWarning(vistrelTrace) << "refresh clean-up failed";
     }
@@ -156,11 +161,16 @@ void RefreshDriver::runFavouritesPass()
     c.trace.add(QStringLiteral("My Documents = ") + c.paths.documentsFolder);
 
     LinkRecordVisitor links(c, m_state, m_capture, root.empty() ? std::string(".") : root);
-    walkFolder(root, kUrlMask, links.visitor());
+    const WalkResult walked = walkFolder(root, kUrlMask, links.visitor());
+    const QString listingPath = c.paths.dataFolder + QLatin1String(kListingFileName);
+    // A walk cut short by a cancel knows only part of the favourites: it never
+    // replaces a listing, which keeps the pages and images it names. Only a
+    // first listing is written from it.
+    if (walked == WalkResult::Stopped && QFile::exists(listingPath))
+        return;
     links.closeOpenFolder();
     m_state.listing.endListing();
 
-    const QString listingPath = c.paths.dataFolder + QLatin1String(kListingFileName);
     if (!m_state.listing.save(listingPath))
         throw std::runtime_error("cannot save " + listingPath.toStdString());
     m_listingSaved = true;

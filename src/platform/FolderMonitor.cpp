@@ -14,21 +14,28 @@ QString clean(const QString &path)
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+// The folder's real path, links resolved; empty when it is not a folder (now).
+QString realFolder(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isDir() ? info.canonicalFilePath() : QString();
+}
+
+// Real paths of the folders directly below, links to folders included, sorted
+// so that two listings compare equal when nothing moved.
 QStringList subfolders(const QString &folder)
 {
     QStringList out;
-    // Symbolic links are not followed: a link back up the tree would never end.
     const QDir dir(folder);
-    const auto names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks);
-    for (const QString &name : names)
-        out << folder + QLatin1Char('/') + name;
+    const auto names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QString &name : names) {
+        const QString real = realFolder(folder + QLatin1Char('/') + name);
+        if (!real.isEmpty())
+            out << real;
+    }
+    out.sort();
+    out.removeDuplicates();
     return out;
-}
-
-bool isFolder(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.isDir() && !info.isSymLink();
 }
 
 } // namespace
@@ -67,7 +74,7 @@ void FolderMonitor::setActive(bool active)
 
 QStringList FolderMonitor::watchedFolders() const
 {
-    QStringList out(m_watched.begin(), m_watched.end());
+    QStringList out = m_watched.keys();
     out.sort();
     return out;
 }
@@ -75,96 +82,72 @@ QStringList FolderMonitor::watchedFolders() const
 void FolderMonitor::start()
 {
     unwatchAll();
-    if (m_root.isEmpty())
-        return;
-    if (!isFolder(m_root)) {
+    if (!m_root.isEmpty())
+        resync();
+}
+
+void FolderMonitor::resync()
+{
+    const QString root = realFolder(m_root);
+    if (root.isEmpty()) {
+        unwatchAll();
         m_rootRetry->start();
         return;
     }
-    watchTree(m_root, 0);
-}
-
-void FolderMonitor::watchTree(const QString &folder, int depth)
-{
-    if (depth > kMaxDepth)
-        return;
-    if (!m_watched.contains(folder)) {
-        // Fails when the folder vanished meanwhile or the system ran out of
-        // watches; either way there is nothing to track for it.
-        if (!m_watcher->addPath(folder))
-            return;
-        m_watched.insert(folder);
-    }
-    for (const QString &child : subfolders(folder))
-        if (!m_watched.contains(child))
-            watchTree(child, depth + 1);
-}
-
-void FolderMonitor::unwatchTree(const QString &folder)
-{
-    const QString prefix = folder + QLatin1Char('/');
+    m_rootRetry->stop();
+    QHash<QString, QStringList> reached;
+    reach(root, 0, reached);
     QStringList gone;
-    for (const QString &path : std::as_const(m_watched))
-        if (path == folder || path.startsWith(prefix))
-            gone << path;
-    for (const QString &path : gone) {
-        m_watched.remove(path);
-        m_watcher->removePath(path);
-    }
+    for (auto it = m_watched.cbegin(); it != m_watched.cend(); ++it)
+        if (!reached.contains(it.key()))
+            gone << it.key();
+    if (!gone.isEmpty())
+        m_watcher->removePaths(gone);
+    m_watched = std::move(reached);
+}
+
+void FolderMonitor::reach(const QString &folder, int depth, QHash<QString, QStringList> &reached)
+{
+    // A real folder met again (a second link, or a link back up the tree) is
+    // already in hand.
+    if (depth > kMaxDepth || reached.contains(folder))
+        return;
+    // Fails when the folder vanished meanwhile or the system ran out of
+    // watches; either way there is nothing to track below it.
+    if (!m_watched.contains(folder) && !m_watcher->addPath(folder))
+        return;
+    const QStringList children = subfolders(folder);
+    reached.insert(folder, children);
+    for (const QString &child : children)
+        reach(child, depth + 1, reached);
 }
 
 void FolderMonitor::unwatchAll()
 {
     m_rootRetry->stop();
-    const QStringList all(m_watched.begin(), m_watched.end());
+    const QStringList all = m_watched.keys();
     m_watched.clear();
     if (!all.isEmpty())
         m_watcher->removePaths(all);
-}
-
-int FolderMonitor::depthOf(const QString &folder) const
-{
-    if (folder == m_root)
-        return 0;
-    return int(folder.mid(m_root.size()).count(QLatin1Char('/')));
 }
 
 void FolderMonitor::onDirectoryChanged(const QString &path)
 {
     if (!m_active)
         return;
-    if (path == m_root && !isFolder(m_root)) {
-        unwatchAll();
-        m_rootRetry->start();
-    } else if (!isFolder(path)) {
-        unwatchTree(path);
-    } else if (m_watched.contains(path)) {
-        // Only this folder's own entries can have changed: bring its direct
-        // subfolders in step (new ones with their whole subtree).
-        const QStringList children = subfolders(path);
-        const QSet<QString> now(children.begin(), children.end());
-        const QString prefix = path + QLatin1Char('/');
-        QStringList gone;
-        for (const QString &watched : std::as_const(m_watched))
-            if (watched.startsWith(prefix) && watched.indexOf(QLatin1Char('/'), prefix.size()) < 0
-                && !now.contains(watched))
-                gone << watched;
-        for (const QString &folder : gone)
-            unwatchTree(folder);
-        const int depth = depthOf(path) + 1;
-        for (const QString &child : children)
-            if (!m_watched.contains(child))
-                watchTree(child, depth);
-    }
+    // Most changes are files coming and going; the tree is walked again only
+    // when the folders themselves changed.
+    const auto known = m_watched.constFind(path);
+    if (known == m_watched.cend() || realFolder(path) != path || subfolders(path) != *known)
+        resync();
     emit changed();
 }
 
 void FolderMonitor::retryRoot()
 {
-    if (!m_active || !isFolder(m_root))
+    if (!m_active || realFolder(m_root).isEmpty())
         return;
-    m_rootRetry->stop();
-    watchTree(m_root, 0);
+    resync();
     emit changed();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <QSet>
+#include <QHash>
+#include <QStringList>
 #include <QString>
 
 class QFileSystemWatcher;
@@ -11,9 +12,10 @@ namespace vistrel::platform {
 
 // Watches a folder and every folder below it for names that come and go (files
 // and folders created, deleted or renamed). Each notification from the system
-// becomes one changed() signal on the thread that owns the monitor. The set of
-// watched folders follows the tree as folders appear and disappear, so it never
-// holds more watches than the tree has folders.
+// becomes one changed() signal on the thread that owns the monitor. Symbolic
+// links to folders are followed as the favourites walk follows them: each real
+// folder is watched once, under its real path, and loops end. The set of
+// watched folders follows the tree as folders appear and disappear.
 class FolderMonitor : public QObject
 {
     Q_OBJECT
@@ -41,16 +43,17 @@ signals:
 private:
     void onDirectoryChanged(const QString &path);
     void retryRoot();
-    void watchTree(const QString &folder, int depth);
-    void unwatchTree(const QString &folder);
+    // Brings the watches in line with the folders reachable from the root now.
+    void resync();
+    void reach(const QString &folder, int depth, QHash<QString, QStringList> &reached);
     void unwatchAll();
     void start();
-    int depthOf(const QString &folder) const;
 
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_rootRetry = nullptr;
     QString m_root;
-    QSet<QString> m_watched;
+    // Each watched folder (real path) with its subfolders (real paths) as last seen.
+    QHash<QString, QStringList> m_watched;
     bool m_active = false;
 };
 

@@ -24,6 +24,8 @@ struct MainFlags
     bool lastCaptureTimedOut = false;
     // True while a capture watchdog exists; the cancel command waits for it.
     bool captureInProgress = false;
+    // Failures the captures of the running refresh met (told once, at its end).
+    int captureProblems = 0;
 };
 
 } // namespace vistrel::platform

@@ -187,7 +187,7 @@ RegistryDocument RegistryDocument::parse(const QByteArray &fileBytes, QStringLis
                 (current ? current->rawLines : preamble.rawLines) << rawGroup;
                 continue;
             }
-            QString path = line.mid(1, line.size() - 2);
+            QString path = keyPath(line.mid(1, line.size() - 2));
             if (path.startsWith(QLatin1Char('-'))) {
                 // A deletion in an import file: the key is gone.
                 path = path.mid(1);
@@ -271,8 +271,16 @@ void RegistryDocument::reindex()
     m_indexedSize = keys.size();
 }
 
-qsizetype RegistryDocument::indexed(const QString &path) const
+QString RegistryDocument::keyPath(QString path)
 {
+    while (path.endsWith(QLatin1Char('\\')))
+        path.chop(1);
+    return path;
+}
+
+qsizetype RegistryDocument::indexed(const QString &spelled) const
+{
+    const QString path = keyPath(spelled);
     if (path.isEmpty())
         return -1;
     if (m_indexedSize == keys.size()) {
@@ -301,8 +309,9 @@ const RegistryDocument::Key *RegistryDocument::find(const QString &path) const
     return i < 0 ? nullptr : &keys[i];
 }
 
-RegistryDocument::Key &RegistryDocument::findOrAdd(const QString &path)
+RegistryDocument::Key &RegistryDocument::findOrAdd(const QString &spelled)
 {
+    const QString path = keyPath(spelled);
     if (Key *k = find(path))
         return *k;
     if (m_indexedSize != keys.size())

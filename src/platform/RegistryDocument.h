@@ -36,6 +36,10 @@ struct RegistryDocument
     const Key *find(const QString &path) const;
     Key &findOrAdd(const QString &path);
 
+    // "Key\" and "Key" name one key, as in the Windows registry: the trailing
+    // backslashes go, for lookups and for what is stored.
+    static QString keyPath(QString path);
+
     // Built-in values that answer when the file has no such key.
     static const RegistryDocument &builtIns();
 

@@ -1,7 +1,11 @@
 #include "platform/SingleInstanceChannel.h"
 
+#include "platform/InstanceLock.h"
+
+#include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 
 #include <unistd.h>
 
@@ -17,10 +21,10 @@ SingleInstanceChannel::~SingleInstanceChannel() = default;
 
 QString SingleInstanceChannel::defaultName()
 {
-    return QStringLiteral("Vistre%1").arg(::getuid());
+    return runtimeFolder() + QStringLiteral("/Vistre%1").arg(::getuid());
 }
 
-SingleInstanceChannel::Other SingleInstanceChannel::askOther() const
+SingleInstanceChannel::Other SingleInstanceChannel::askOnce() const
 {
     QLocalSocket socket;
     socket.connectToServer(m_name);
@@ -38,13 +42,24 @@ SingleInstanceChannel::Other SingleInstanceChannel::askOther() const
     return answer.startsWith('1') ? Other::Minimised : Other::Raised;
 }
 
-bool SingleInstanceChannel::listen(std::function<bool()> isMinimised, std::function<void()> raise)
+SingleInstanceChannel::Other SingleInstanceChannel::askOther(int patienceMs) const
 {
-    m_isMinimised = std::move(isMinimised);
-    m_raise = std::move(raise);
+    const QDeadlineTimer deadline(patienceMs);
+    for (;;) {
+        const Other answer = askOnce();
+        if (answer != Other::None || deadline.hasExpired())
+            return answer;
+        QThread::msleep(kRetryPauseMs);
+    }
+}
+
+bool SingleInstanceChannel::listen(bool removeStaleName)
+{
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_name)) {
+        if (!removeStaleName)
+            return false;
         // A copy that crashed leaves its socket file behind.
         QLocalServer::removeServer(m_name);
         if (!m_server->listen(m_name))
@@ -66,6 +81,12 @@ bool SingleInstanceChannel::listen(std::function<bool()> isMinimised, std::funct
         }
     });
     return true;
+}
+
+void SingleInstanceChannel::setWindow(std::function<bool()> isMinimised, std::function<void()> raise)
+{
+    m_isMinimised = std::move(isMinimised);
+    m_raise = std::move(raise);
 }
 
 } // namespace vistrel::platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace vistrel::platform {
 
@@ -28,6 +29,9 @@ public:
     virtual void setRefreshControlsEnabled(bool enabled) = 0;
     // Puts the status text of the visible tray icon on screen now.
     virtual void showStatusNow() = 0;
+    // A notice of the visible tray icon that is not the status, such as the
+    // problems a refresh met.
+    virtual void showNotice(const QString &text) = 0;
 };
 
 // Remembers everything, shows nothing: for tests and tools without a window.
@@ -39,6 +43,7 @@ public:
     Lamp lampColour = Lamp::Green;
     bool busy = false, controlsEnabled = true;
     int statusShown = 0;
+    QStringList notices;
 
     void setStatus(const QString &text) override { statusText = text; }
     QString status() const override { return statusText; }
@@ -52,6 +57,7 @@ public:
     void setBusy(bool b) override { busy = b; }
     void setRefreshControlsEnabled(bool enabled) override { controlsEnabled = enabled; }
     void showStatusNow() override { ++statusShown; }
+    void showNotice(const QString &text) override { notices << text; }
 };
 
 } // namespace vistrel::platform

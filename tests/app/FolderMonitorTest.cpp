@@ -2,6 +2,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -27,14 +28,11 @@ TEST(FolderMonitor, FollowsTheTreeAsFoldersComeAndGo)
     const QString root = QDir::cleanPath(dir.path()) + "/Favorites";
     QDir().mkpath(root + "/a/b");
     QDir().mkpath(root + "/.hidden");
-    QDir().mkpath(dir.path() + "/outside");
-    ASSERT_TRUE(QFile::link(dir.path() + "/outside", root + "/link"));
 
     FolderMonitor monitor;
     monitor.setFolder(root);
     monitor.setActive(true);
-    EXPECT_EQ(relative(root, monitor.watchedFolders()), QStringList({".", ".hidden", "a", "a/b"}))
-        << "symbolic links are not followed";
+    EXPECT_EQ(relative(root, monitor.watchedFolders()), QStringList({".", ".hidden", "a", "a/b"}));
 
     QSignalSpy spy(&monitor, &FolderMonitor::changed);
     QDir().mkpath(root + "/new");
@@ -71,6 +69,42 @@ TEST(FolderMonitor, FollowsTheTreeAsFoldersComeAndGo)
     spy.clear();
     vistrel::test::writeAll(root + "/quiet.url", "x");
     EXPECT_FALSE(spy.wait(500));
+}
+
+TEST(FolderMonitor, FollowsSymbolicLinksToEachRealFolderOnce)
+{
+    // Favorites kept on another disk, with a shared folder linked in twice and
+    // a link back up to itself.
+    QTemporaryDir dir;
+    const QString base = QFileInfo(dir.path()).canonicalFilePath();
+    const QString real = base + "/disk/Favs";
+    const QString shared = base + "/elsewhere/shared";
+    QDir().mkpath(real + "/a");
+    QDir().mkpath(shared + "/deep");
+    ASSERT_TRUE(QFile::link(real, base + "/Favorites"));
+    ASSERT_TRUE(QFile::link(shared, real + "/s"));
+    ASSERT_TRUE(QFile::link(shared, real + "/a/s2"));
+    ASSERT_TRUE(QFile::link(real, real + "/a/loop"));
+
+    FolderMonitor monitor;
+    monitor.setFolder(base + "/Favorites");
+    monitor.setActive(true);
+    EXPECT_EQ(monitor.watchedFolders(), QStringList({real, real + "/a", shared, shared + "/deep"}));
+
+    QSignalSpy spy(&monitor, &FolderMonitor::changed);
+    vistrel::test::writeAll(shared + "/deep/site.url", "x");
+    ASSERT_TRUE(spy.wait(5000)) << "a change in a linked folder is seen";
+    spy.clear();
+    vistrel::test::writeAll(base + "/Favorites/top.url", "x");
+    ASSERT_TRUE(spy.wait(5000)) << "a change in the linked root is seen";
+
+    // With both links gone the shared folder is let go.
+    QFile::remove(real + "/s");
+    QFile::remove(real + "/a/s2");
+    ASSERT_TRUE(spy.wait(5000));
+    while (spy.wait(300)) {
+    }
+    EXPECT_EQ(monitor.watchedFolders(), QStringList({real, real + "/a"}));
 }
 
 TEST(FolderMonitor, SurvivesItsRootBeingDeletedOrMissing)

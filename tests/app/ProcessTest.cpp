@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -34,6 +35,7 @@ struct RunningCopy
         env.insert("HOME", home.path());
         env.insert("XDG_CONFIG_HOME", home.file(".config"));
         env.insert("TMPDIR", home.file("tmp"));
+        env.insert("XDG_RUNTIME_DIR", home.file("tmp"));
         env.insert("XDG_DOCUMENTS_DIR", home.file("Documents"));
         env.insert("QT_QPA_PLATFORM", "offscreen");
         process.setProcessEnvironment(env);
@@ -172,4 +174,42 @@ TEST(Process, FirstRunIsToldOnlyWhenThereIsNoSettingsFile)
         const bool told = copy.process.readAllStandardError().contains("This is the first time Vistrel has been run");
         EXPECT_EQ(told, run == 0);
     }
+}
+
+TEST(Process, TwoCopiesStartedTogetherOnAFirstRunLeaveOneRunning)
+{
+    if (binary().isEmpty() || !QFile::exists(binary()))
+        GTEST_SKIP() << "VISTREL_BINARY not set";
+    TempHome home;
+    const QString folder = home.file("program");
+    RunningCopy first(home, folder);
+    RunningCopy second(home, folder);
+    first.process.start();
+    second.process.start();
+    ASSERT_TRUE(first.process.waitForStarted());
+    ASSERT_TRUE(second.process.waitForStarted());
+
+    // One of them defers to the other within its patience for a busy copy.
+    QElapsedTimer waited;
+    waited.start();
+    while (!first.process.waitForFinished(50) && !second.process.waitForFinished(50) && waited.elapsed() < 20000) {
+    }
+    const bool firstEnded = first.process.state() == QProcess::NotRunning;
+    RunningCopy &ended = firstEnded ? first : second;
+    RunningCopy &running = firstEnded ? second : first;
+    ASSERT_EQ(ended.process.state(), QProcess::NotRunning) << "both copies run";
+    EXPECT_EQ(ended.process.exitCode(), 0);
+    EXPECT_TRUE(ended.process.readAllStandardError().contains("Another copy of Vistrel is already running."));
+    EXPECT_FALSE(running.process.waitForFinished(1000)) << "the remaining copy ended too";
+
+    // The survivor still holds its name: a later start defers to it as well.
+    RunningCopy third(home, folder);
+    third.process.start();
+    ASSERT_TRUE(third.process.waitForFinished(20000));
+    EXPECT_TRUE(third.process.readAllStandardError().contains("Another copy of Vistrel is already running."));
+    EXPECT_EQ(running.process.state(), QProcess::Running);
+
+    running.process.terminate();
+    ASSERT_TRUE(running.process.waitForFinished(10000));
+    EXPECT_EQ(running.process.exitStatus(), QProcess::NormalExit);
 }

@@ -176,22 +176,36 @@ TEST(Lifecycle, CloseWithAutostartOnlyHidesButShutdownEndsAndUpdatesTheStartupEn
     EXPECT_FALSE(QFile::exists(platform::autostartEntryPath()));
 }
 
-TEST(Lifecycle, CloseDuringARefreshWaitsForTheRefreshToReturn)
+TEST(Lifecycle, CloseDuringARefreshWaitsForTheRefreshToReturnAndStartsNoOther)
 {
     Program p;
     app::TMain &m = p.start();
     bool ended = false;
     bool closedInside = false;
+    int refreshes = 0;
     QObject::connect(&m, &app::TMain::programEnding, [&] { ended = true; });
     m.setRefreshCommand([&] {
+        m.flags().cancelRequested = false; // as every refresh starts
+        m.flags().changePending = false;
+        if (++refreshes > 1)
+            return;
         m.ShutdownClick(); // arrives while the refresh pumps events
         closedInside = ended;
         EXPECT_TRUE(m.flags().cancelRequested);
     });
-    m.Button2Click();
+    // A change-driven and a timed refresh fall due in the same tick.
+    m.cb_timerefresh->setChecked(true);
+    m.RxSpinEdit1->setValue(1);
+    for (int tick = 0; tick < 3; ++tick)
+        m.Timer1Timer();
+    m.flags().changePending = true;
+    m.Timer1Timer();
     EXPECT_FALSE(closedInside);
+    EXPECT_EQ(refreshes, 1) << "a refresh started after the close";
+    QCoreApplication::postEvent(&m, new QEvent(app::kRefreshMessage));
     QCoreApplication::processEvents();
     EXPECT_TRUE(ended);
+    EXPECT_EQ(refreshes, 1);
 }
 
 TEST(Settings, PortFromTheCommandLineIsSavedOnlyWhenTheUserSaves)

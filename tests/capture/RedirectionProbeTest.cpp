@@ -145,7 +145,7 @@ TEST_F(Probe, SilentAndDrippingSitesTimeOut)
     EXPECT_EQ(probe.probe(url("/drip"), false), kCodeTimedOut);
 }
 
-TEST_F(Probe, CancelAndAbandon)
+TEST_F(Probe, Cancel)
 {
     TestHttpServer::Reply silent;
     silent.silent = true;
@@ -154,11 +154,6 @@ TEST_F(Probe, CancelAndAbandon)
     client.setUrl(url("/silent"));
     const auto result = client.head();
     EXPECT_EQ(result.error, http::HttpError::Canceled);
-
-    std::atomic<bool> abandon{true};
-    client.setAbandonFlag(&abandon);
-    EXPECT_EQ(probe.probe(url("/silent"), false), kCodeTimedOut);
-    client.setAbandonFlag(nullptr);
 }
 
 TEST_F(Probe, HugeBodyIsReadOnlyUpToTheLimit)

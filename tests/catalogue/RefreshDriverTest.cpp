@@ -103,6 +103,41 @@ TEST(RefreshDriver, ACancelDuringTheThirdFavouriteKeepsTheFirstThree)
     EXPECT_EQ(f.status.status(), "All Done");
     EXPECT_EQ(f.flags.fetchTotal, 6);
     EXPECT_EQ(f.flags.fetchedCount, 3);
+
+    // Once a listing exists, a cancelled walk never replaces it: the pages keep
+    // the listing and the images they show, and the generation is given back.
+    captures = 10;
+    f.driver.Button2Click();
+    ASSERT_EQ(parse(f.listing()).uniques.size(), 6u);
+    const int generation = f.flags.evenFileName;
+    const QString shown = f.image(generation, f.paths.imagesFolder());
+    captures = 0;
+    historyRan = false;
+    f.driver.Button2Click();
+    EXPECT_EQ(captures, 3);
+    EXPECT_EQ(parse(f.listing()).uniques.size(), 6u);
+    EXPECT_EQ(f.flags.evenFileName, generation);
+    EXPECT_TRUE(QFile::exists(shown));
+    EXPECT_FALSE(historyRan);
+}
+
+TEST(RefreshDriver, CaptureProblemsAreToldOnceAtTheEndOfTheRefresh)
+{
+    test::RefreshFixture f;
+    for (const char *name : {"/a.url", "/b.url", "/c.url"})
+        f.shortcut(name);
+    f.settings.historyValue = false;
+    bool failing = true;
+    f.driver.setCaptureFunction([&](const QString &, const QString &, bool, std::string &) {
+        f.flags.captureProblems += failing ? 2 : 0; // as the capture's failures count themselves
+        return false;
+    });
+    f.driver.Button2Click();
+    EXPECT_EQ(f.status.notices.size(), 1);
+    EXPECT_TRUE(f.status.notices.value(0).startsWith("6 problem(s)")) << f.status.notices.value(0).toStdString();
+    failing = false;
+    f.driver.Button2Click();
+    EXPECT_EQ(f.status.notices.size(), 1);
 }
 
 TEST(RefreshDriver, OfflineChangesNothingAndKeepsTheImagesTheCurrentPagesShow)

@@ -39,6 +39,27 @@ TEST(RegistryFile, ValuesRoundTripByteExactWithCaseInsensitiveNames)
     EXPECT_FALSE(again.deleteValue(kMain, "Start Page"));
 }
 
+TEST(RegistryFile, ATrailingBackslashNamesTheSameKey)
+{
+    // The menu order of the Favorites folder itself is spelled "...\Favorites\".
+    TempHome home;
+    const QString order = QStringLiteral(
+        "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Favorites");
+    RegistryFile reg;
+    writeAll(reg.path(), "Windows Registry Editor Version 5.00\r\n\r\n[" + order.toUtf8() + "\\]\r\n\"Order\"=hex:01,02\r\n");
+    EXPECT_EQ(reg.readBinary(order, "Order"), QByteArray("\x01\x02"));
+    EXPECT_EQ(reg.readBinary(order + "\\", "Order"), QByteArray("\x01\x02"));
+
+    ASSERT_TRUE(reg.writeString(order + "\\\\", "Other", "x"));
+    ASSERT_TRUE(reg.writeBinary(order, "Order", "\x03"));
+    EXPECT_EQ(reg.readString(order, "Other"), QString("x"));
+    EXPECT_EQ(reg.readBinary(order + "\\", "Order"), QByteArray("\x03"));
+    EXPECT_TRUE(reg.deleteValue(order + "\\", "Other"));
+    const QString file = QString::fromUtf8(readAll(reg.path()));
+    EXPECT_EQ(file.count("MenuOrder"), 1) << file.toStdString();
+    EXPECT_TRUE(file.contains("\\Favorites]")) << file.toStdString();
+}
+
 TEST(RegistryFile, ReadsRegeditExportsInUtf16AndContinuationLines)
 {
     TempHome home;

@@ -54,6 +54,7 @@ TEST(HandlersProgram, TheRealProgramServesItsPagesAndTakesFormsToCurl)
     env.insert("HOME", home.path());
     env.insert("XDG_CONFIG_HOME", home.file(".config"));
     env.insert("TMPDIR", home.file("tmp"));
+    env.insert("XDG_RUNTIME_DIR", home.file("tmp"));
     env.insert("QT_QPA_PLATFORM", "offscreen");
     program.setProcessEnvironment(env);
     program.start(folder + "/vistrel", {});

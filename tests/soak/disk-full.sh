@@ -31,7 +31,7 @@ done
 
 data="$work/Documents/vistrel"
 run() {
-    HOME="$work" XDG_CONFIG_HOME="$work/.config" TMPDIR="$work/tmp" QT_QPA_PLATFORM=offscreen \
+    HOME="$work" XDG_CONFIG_HOME="$work/.config" TMPDIR="$work/tmp" XDG_RUNTIME_DIR="$work/tmp" QT_QPA_PLATFORM=offscreen \
         "$work/program/vistrel" >> "$work/out.txt" 2>&1 &
     pid=$!
 }

@@ -19,7 +19,7 @@ for i in $(seq 1 40); do
     printf '[InternetShortcut]\r\nURL=http://127.0.0.1:%s/\r\n' "$siteport" > "$work/Favorites/Site $i.url"
 done
 
-HOME="$work" XDG_CONFIG_HOME="$work/.config" TMPDIR="$work/tmp" QT_QPA_PLATFORM=offscreen \
+HOME="$work" XDG_CONFIG_HOME="$work/.config" TMPDIR="$work/tmp" XDG_RUNTIME_DIR="$work/tmp" QT_QPA_PLATFORM=offscreen \
     "$work/program/vistrel" > "$work/out.txt" 2>&1 &
 pid=$!
 # The refresh starts with the program; wait until its server answers and it is fetching.

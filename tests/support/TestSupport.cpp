@@ -13,7 +13,7 @@ namespace vistrel::test {
 
 namespace {
 const char *const kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
-                                  "XDG_DOCUMENTS_DIR", "TMPDIR"};
+                                  "XDG_DOCUMENTS_DIR", "TMPDIR", "XDG_RUNTIME_DIR"};
 }
 
 struct TempHome::Saved
@@ -43,6 +43,7 @@ TempHome::TempHome() : m_saved(std::make_unique<Saved>())
     qputenv("XDG_CACHE_HOME", home.filePath(".cache").toUtf8());
     qputenv("XDG_DOCUMENTS_DIR", home.filePath("Documents").toUtf8());
     qputenv("TMPDIR", home.filePath("tmp").toUtf8());
+    qputenv("XDG_RUNTIME_DIR", home.filePath("tmp").toUtf8());
     QStandardPaths::setTestModeEnabled(false);
 }
 

@@ -17,8 +17,7 @@ namespace vistrel::capture::http {
 
 namespace {
 
-// Longest uninterrupted stay in the event loop, so a cancel or an abandon flag
-// set from another thread is noticed promptly.
+// Longest uninterrupted stay in the event loop, so a cancel is noticed promptly.
 constexpr int kPollMilliseconds = 100;
 
 class BusyGuard
@@ -118,7 +117,7 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
                 return HttpError::None;
             if (m_cancelRequested)
                 return HttpError::Canceled;
-            if ((m_abandon && m_abandon->load()) || idle.hasExpired() || overall.hasExpired())
+            if (idle.hasExpired() || overall.hasExpired())
                 return HttpError::TimedOut;
             if (socketFailed())
                 return HttpError::Socket;

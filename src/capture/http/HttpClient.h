@@ -41,10 +41,6 @@ public:
     void setOptions(const HttpRequestOptions &options) { m_options = options; }
     const HttpRequestOptions &options() const { return m_options; }
 
-    // Set from another thread (the capture watchdog) to end every wait now,
-    // as if the time-out had run out.
-    void setAbandonFlag(const std::atomic<bool> *flag) { m_abandon = flag; }
-
     HttpResult head() { return request("HEAD", false); }
     HttpResult get() { return request("GET", true); }
 
@@ -69,7 +65,6 @@ private:
     HttpRequestOptions m_options;
     std::chrono::milliseconds m_idleTimeout;
     std::chrono::milliseconds m_deadline;
-    const std::atomic<bool> *m_abandon = nullptr;
     bool m_cancelRequested = false;
     bool m_busy = false;
     bool m_secureAllowed = false;

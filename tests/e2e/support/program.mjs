@@ -100,6 +100,8 @@ export async function startProgram(home, { general = {}, data = {}, browser, dis
     XDG_CONFIG_HOME: path.join(home, '.config'),
     XDG_DOCUMENTS_DIR: path.join(home, 'Documents'),
     TMPDIR: path.join(home, 'tmp'),
+    // The single-instance lock and socket of each test's own copy.
+    XDG_RUNTIME_DIR: path.join(home, 'tmp'),
     VISTREL_BROWSER: browser || path.join(home, 'no-browser'),
     ...extra,
   };
