@@ -261,10 +261,12 @@ quint32 RedirectionProbe::visitCount(const std::string &url) const
     return entry ? entry->hitCount : 0;
 }
 
-std::string fetchPageTitle(const std::string &url, int timeoutSeconds, quint16 ownServerPort)
+std::string fetchPageTitle(const std::string &url, int timeoutSeconds, quint16 ownServerPort, int wholeSeconds)
 {
     http::HttpClient client;
     client.setTimeoutSeconds(timeoutSeconds);
+    if (wholeSeconds > 0)
+        client.setSharedDeadline(QDeadlineTimer(std::chrono::seconds(wholeSeconds)));
     RedirectionProbe probe(client, nullptr, ownServerPort);
     return probe.title(url);
 }

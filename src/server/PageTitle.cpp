@@ -4,9 +4,9 @@
 
 namespace vistrel::server {
 
-std::string pageTitle(const std::string &url, int timeoutSeconds, quint16 ownPort)
+std::string pageTitle(const std::string &url, int timeoutSeconds, int wholeSeconds, quint16 ownPort)
 {
-    return capture::fetchPageTitle(url, timeoutSeconds, ownPort);
+    return capture::fetchPageTitle(url, timeoutSeconds, ownPort, wholeSeconds);
 }
 
 } // namespace vistrel::server

@@ -63,6 +63,8 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
     if (!target)
         return {HttpError::InvalidUrl, -1, QStringLiteral("Invalid URL")};
 
+    if (m_shared.hasExpired())
+        return {HttpError::TimedOut, -1, QStringLiteral("Timed out before the request")};
     BusyGuard busy(m_busy);
     m_cancelRequested = false;
     ++s_requests;
@@ -75,7 +77,9 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
     QTimer tick;
     tick.setSingleShot(true);
     QDeadlineTimer idle(m_idleTimeout);
-    const QDeadlineTimer overall(m_deadline);
+    QDeadlineTimer overall(m_deadline);
+    if (m_shared.deadlineNSecs() < overall.deadlineNSecs())
+        overall = m_shared;
     QAbstractSocket::SocketError lastError = QAbstractSocket::UnknownSocketError;
 
     auto progress = [&] {

@@ -4,6 +4,7 @@
 #include "capture/http/HttpResult.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 
 #include <atomic>
 #include <chrono>
@@ -33,6 +34,10 @@ public:
     void setTimeoutSeconds(int seconds);
     void setTimeout(std::chrono::milliseconds idle, std::chrono::milliseconds deadline);
     std::chrono::milliseconds timeout() const { return m_idleTimeout; }
+    // A deadline shared by every request from now on, for a caller whose
+    // questions together must end in time; a request begun after it fails at
+    // once with HttpError::TimedOut.
+    void setSharedDeadline(QDeadlineTimer deadline) { m_shared = deadline; }
 
     void setOptions(const HttpRequestOptions &options) { m_options = options; }
     const HttpRequestOptions &options() const { return m_options; }
@@ -62,6 +67,7 @@ private:
     HttpRequestOptions m_options;
     std::chrono::milliseconds m_idleTimeout;
     std::chrono::milliseconds m_deadline;
+    QDeadlineTimer m_shared{QDeadlineTimer::Forever};
     const std::atomic<bool> *m_abandon = nullptr;
     bool m_cancelRequested = false;
     bool m_busy = false;
