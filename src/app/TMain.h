@@ -96,6 +96,9 @@ public:
     // False, with a message, when the file is not a usable picture.
     bool LoadBackground(const QString &pictureFile);
     void InstructionsClick();
+    // Adds the browsers' bookmarks to the Favorites folder, reports on the
+    // display and refreshes once when anything was added.
+    void ImportBookmarksClick();
     // Makes the local server the browser's start page; called once at start-up.
     void ClaimStartPage();
 
@@ -151,6 +154,9 @@ public:
 
     // The port the web server was last started on; saved as "Port".
     void setStartedPort(const QString &port) { m_startedPort = port; }
+    // A port asked for on the command line: served this run, but the settings
+    // file keeps its own "Port" until the user saves the settings.
+    void setPortForThisRun(const QString &port) { m_portForThisRun = port; }
 
     // Web server page.
     void StartButtonClick();
@@ -204,9 +210,12 @@ private:
     std::unique_ptr<pages::PageDiagnostics> m_pageDiagnostics;
     std::unique_ptr<pages::PageSet> m_pages;
     QString m_startedPort = QStringLiteral("80");
+    QString m_portForThisRun;
+    QString m_savedPort; // the file's "Port" while a port for this run is in use
     bool m_closeAfterRefresh = false;
     bool m_inRefreshCommand = false; // the refresh driver keeps MainFlags::refreshRunning itself
     bool m_ending = false;
+    bool m_importing = false;
     bool m_busy = false;
 
 public:
@@ -236,6 +245,7 @@ public:
     QPushButton *BackgroundButton = nullptr;
     QPushButton *CloseConfigButton = nullptr;
     QPushButton *SaveSettingsButton = nullptr;
+    QPushButton *ImportBookmarksButton = nullptr;
     QListWidget *ListBox1 = nullptr;
     QLineEdit *PortEdit = nullptr;
     QPushButton *StartButton = nullptr;
