@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/PostGuard.h"
+#include "server/RequestClock.h"
 #include "server/editor/FormProcessor.h"
 #include "server/http/THttpServer.h"
 
@@ -85,6 +86,7 @@ private:
     TitleFetch m_fetchTitle;
     PostGuard m_guard;
     qint32 m_requests = 0;
+    RequestClock m_clock;
     // Posts are processed one after another: one may wait for a page title
     // while the next arrives.
     std::deque<PendingForm> m_forms;
