@@ -278,10 +278,13 @@ quint32 RedirectionProbe::visitCount(const std::string &url) const
     return entry ? entry->hitCount : 0;
 }
 
-std::string fetchPageTitle(const std::string &url, int timeoutSeconds, quint16 ownServerPort, bool secureSites)
+std::string fetchPageTitle(const std::string &url, int timeoutSeconds, quint16 ownServerPort, bool secureSites,
+                           int wholeSeconds)
 {
     http::HttpClient client;
     client.setTimeoutSeconds(timeoutSeconds);
+    if (wholeSeconds > 0)
+        client.setSharedDeadline(QDeadlineTimer(std::chrono::seconds(wholeSeconds)));
     RedirectionProbe probe(client, nullptr, ownServerPort);
     probe.setSecureSites(secureSites);
     return probe.title(url);

@@ -83,8 +83,9 @@ private:
 
 // The title of a page through a client of its own, for callers that may run
 // while a capture's probe is waiting (the favourites editor, the history pass).
-// secureSites: as RedirectionProbe::setSecureSites.
+// secureSites: as RedirectionProbe::setSecureSites. Each request waits at most
+// timeoutSeconds; with wholeSeconds above 0 all of them together end within that too.
 std::string fetchPageTitle(const std::string &url, int timeoutSeconds, quint16 ownServerPort = 0,
-                           bool secureSites = false);
+                           bool secureSites = false, int wholeSeconds = 0);
 
 } // namespace vistrel::capture

@@ -197,7 +197,7 @@ RegistryDocument RegistryDocument::parse(const QByteArray &fileBytes, QStringLis
                 continue;
             }
             current = &doc.findOrAdd(path);
-            current->rawLines << raw;
+            current->rawLines << rawGroup;
             continue;
         }
         if (!current) {

@@ -17,6 +17,8 @@ namespace vistrel::server {
 namespace {
 
 constexpr int kDiscardChunk = 255;
+// A posted body up to this size is shown whole at each arrival of its bytes.
+constexpr qsizetype kMaxRepeatedPostedBytes = 64 * 1024;
 
 QString text(const QByteArray &bytes)
 {
@@ -193,9 +195,15 @@ void DocumentHandlers::postedData(THttpConnection *client)
         char discard[kDiscardChunk];
         client->Receive(discard, sizeof discard);
     } else {
-        if (own->ReceivePostedData() <= 0)
+        const qint64 received = own->ReceivePostedData();
+        if (received <= 0)
             return;
-        m_context.display.write(QStringLiteral("Data: '%1'").arg(text(own->PostedData())));
+        // The body so far, while it is small; past that each arrival shows
+        // only its own bytes, since repeating everything so far would grow
+        // with the square of a large form. The lines still hold all of it.
+        const QByteArray &posted = own->PostedData();
+        const QByteArray shown = posted.size() <= kMaxRepeatedPostedBytes ? posted : posted.last(qsizetype(received));
+        m_context.display.write(QStringLiteral("Data: '%1'").arg(text(shown)));
     }
     if (!own->PostedDataComplete() || own->PostedDataTaken())
         return;
@@ -204,7 +212,9 @@ void DocumentHandlers::postedData(THttpConnection *client)
         client->Answer404();
         return;
     }
-    m_forms.push_back({{client->Path(), client->Version(), own->ClientAddress(), own->PostedData()}, own});
+    // Never idle while its form waits for its turn or for a page title.
+    client->AwaitAnswer();
+    m_forms.push_back({{client->Path(), client->Version(), own->ClientAddress(), own->TakePostedData()}, own});
     // Processed from the event loop rather than inside the connection's own
     // event: processing lets other events run, and the connection may be
     // gone by the time it ends.
@@ -251,7 +261,7 @@ std::string DocumentHandlers::fetchTitle(const std::string &url) const
     if (m_fetchTitle)
         return m_fetchTitle(url);
     const int seconds = std::clamp(m_context.settings.fetchTimeout(), 1, kMaxTitleFetchSeconds);
-    return pageTitle(url, seconds, m_server.ListeningPort(), m_context.settings.secure());
+    return pageTitle(url, seconds, kMaxTitleFetchSeconds, m_server.ListeningPort(), m_context.settings.secure());
 }
 
 } // namespace vistrel::server

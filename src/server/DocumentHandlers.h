@@ -32,8 +32,8 @@ public:
     // opening a frame set, or a page reloading in several tabs) a short queue makes
     // the refused ones wait for connection retries, for seconds each.
     static constexpr int kListenBacklog = 128;
-    // A page title is fetched for at most this long, within the site time-out,
-    // so the post's connection is answered before the server's idle time-out.
+    // A page title is fetched for at most this long, HEAD and GET together,
+    // within the site time-out: the browser that posted waits for the report.
     static constexpr int kMaxTitleFetchSeconds = 20;
 
     DocumentHandlers(platform::ProgramContext &context, THttpServer &server, QObject *parent = nullptr);

@@ -4,9 +4,10 @@
 
 namespace vistrel::server {
 
-std::string pageTitle(const std::string &url, int timeoutSeconds, quint16 ownPort, bool secureSites)
+std::string pageTitle(const std::string &url, int timeoutSeconds, int wholeSeconds, quint16 ownPort,
+                      bool secureSites)
 {
-    return capture::fetchPageTitle(url, timeoutSeconds, ownPort, secureSites);
+    return capture::fetchPageTitle(url, timeoutSeconds, ownPort, secureSites, wholeSeconds);
 }
 
 } // namespace vistrel::server

@@ -141,6 +141,12 @@ QString PostGuard::refusal(const PostSource &source) const
     if (!host || !namesThisMachine(host->host))
         return QStringLiteral("the host %1 is not this machine").arg(QString::fromLatin1(hosts.first()));
 
+    // A browser that names the post's origin as another site is believed,
+    // whatever the other lines say.
+    for (const QByteArray &site : headerValues(source.headerLines, "Sec-Fetch-Site"))
+        if (site.compare("cross-site", Qt::CaseInsensitive) == 0)
+            return QStringLiteral("the browser says the form comes from another site");
+
     for (const char *name : {"Origin", "Referer"}) {
         for (const QByteArray &value : headerValues(source.headerLines, name)) {
             const std::optional<Authority> from = parseOriginUrl(value);

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <utility>
+
 namespace vistrel::server {
 
 // The program's own client connection: it keeps the body of an accepted form
@@ -24,6 +26,8 @@ public:
     // number of bytes added (0 or less when none).
     qint64 ReceivePostedData();
     const QByteArray &PostedData() const { return m_posted; }
+    // Hands the body over without copying it; the connection keeps none.
+    QByteArray TakePostedData() { return std::exchange(m_posted, QByteArray()); }
     qint64 PostedCount() const { return m_postedCount; }
     qint64 PostedLength() const { return m_postedLength; }
     bool PostedDataComplete() const { return m_postedCount == m_postedLength; }

@@ -333,3 +333,18 @@ TEST_F(Probe, ARequestDuringAWaitTakesItsOwnClient)
     EXPECT_EQ(reentered.error, http::HttpError::Socket);
     EXPECT_EQ(title, "Quick");
 }
+
+TEST_F(Probe, ATitleFetchWithAWholeBudgetAsksNoMoreOnceItIsSpent)
+{
+    // A site that never answers its HEAD would cost the per-request time
+    // twice, HEAD then GET; with a whole budget of one second the GET is never
+    // sent.
+    TestHttpServer::Reply silent;
+    silent.silent = true;
+    server.on("/never", silent);
+    EXPECT_EQ(fetchPageTitle(url("/never"), 1, 0, false, 1), "");
+    EXPECT_EQ(server.requests().size(), 1);
+    server.clearRequests();
+    EXPECT_EQ(fetchPageTitle(url("/never"), 1), "");
+    EXPECT_EQ(server.requests().size(), 2); // without it, each request has its own time
+}

@@ -284,3 +284,39 @@ TEST(PageText, WritesEveryLineWithCrLf)
     EXPECT_EQ(splitLines("\r\nLinks\r\nNews"), QByteArrayList({"", "Links", "News"}));
     EXPECT_EQ(decodeCharacterReferences("&#233;&#xE9;&nbsp;&bogus;&"), "\xC3\xA9\xC3\xA9\xC2\xA0&bogus;&");
 }
+
+TEST(Templates, LinkOnlyWebAndFileAddressesAndKeepTheRestVisible)
+{
+    // A shortcut's address can be anything; script addresses would run in the
+    // program's own pages, where the editor accepts posts.
+    const std::vector<vistrel::test::TestLink> links = {
+        {"Web", "HTTP://example.com/", -1, true},       {"Secure", "https://example.com/", -1, true},
+        {"Files", "ftp://example.com/", -1, true},      {"Local", "file:///tmp/a.htm", -1, true},
+        {"Script", "javascript:fetch('/x',{method:'POST',body:'a'})", -1, true},
+        {"Shout", "JavaScript:alert(1)", -1, true},     {"Inline", "data:text/html,<script>x()</script>", -1, true},
+        {"Spaced", " javascript:alert(1)", -1, true},   {"_Old Home Page", "vbscript:x", -1, true},
+    };
+    const QByteArray listing = makeListing({{"", links}}, 463645000, true);
+    const std::string live = "//a[@href='HTTP://example.com/' or @href='https://example.com/' or "
+                             "@href='ftp://example.com/' or @href='file:///tmp/a.htm']";
+    struct Page
+    {
+        BuiltInTemplate which;
+        QByteArray xml;
+        int linksPerFavourite;
+        int pictures;
+    };
+    for (const Page &p : {Page{BuiltInTemplate::Default_XSL_View, listing, 2, 8},
+                          Page{BuiltInTemplate::Default_XSL_Edit, listing, 1, 9},
+                          Page{BuiltInTemplate::Default_XSL_History, vistrel::test::makeHistory(links), 2, 9}}) {
+        const HtmlPage page(render(p.which, p.xml));
+        EXPECT_EQ(page.count("//a[@href]"), 4 * p.linksPerFavourite) << int(p.which);
+        EXPECT_EQ(page.count(live), 4 * p.linksPerFavourite) << int(p.which);
+        EXPECT_EQ(page.count("//img"), p.pictures) << int(p.which);
+    }
+    // The old home page in the view header: picture and caption, no link.
+    const HtmlPage header(render(BuiltInTemplate::Default_Web_View_Head, listing));
+    EXPECT_EQ(header.count("//a[starts-with(@href, 'vbscript')]"), 0);
+    EXPECT_EQ(header.count("//img"), 1);
+    EXPECT_NE(header.text("//b"), "");
+}

@@ -93,7 +93,12 @@ TEST(RegistryFile, BrokenKeyReadsEmptyAndIsKeptWhenOthersAreWritten)
         "\"Good\"=\"yes\"\r\n"
         "\"Bad\"=hex:zz,01\r\n\r\n"
         "[HKEY_CURRENT_USER\\Fine]\r\n"
-        "\"Value\"=\"kept\"\r\n";
+        "\"Value\"=\"kept\"\r\n\r\n"
+        // A key line continued on the next one, in a key that does not parse:
+        // both halves are written back.
+        "[HKEY_CURRENT_USER\\Split\\\r\n"
+        "  Name]\r\n"
+        "\"Bad\"=dword:zz\r\n";
     writeAll(reg.path(), original);
 
     EXPECT_FALSE(reg.readString("HKEY_CURRENT_USER\\Broken", "Good").has_value());
@@ -105,6 +110,7 @@ TEST(RegistryFile, BrokenKeyReadsEmptyAndIsKeptWhenOthersAreWritten)
     const QByteArray after = readAll(reg.path());
     EXPECT_TRUE(after.contains("\"Bad\"=hex:zz,01")) << after.constData();
     EXPECT_TRUE(after.contains("\"Good\"=\"yes\""));
+    EXPECT_TRUE(after.contains("[HKEY_CURRENT_USER\\Split\\\r\n  Name]\r\n\"Bad\"=dword:zz")) << after.constData();
     EXPECT_EQ(reg.readString("HKEY_CURRENT_USER\\Fine", "Value"), QString("kept"));
     EXPECT_EQ(reg.readString("HKEY_CURRENT_USER\\Other", "New"), QString("value"));
 }

@@ -11,8 +11,8 @@ namespace {
 TEST(EditorPieces, SplitKeepsEveryEmptyPieceButNoneForAnEmptyBody)
 {
     EXPECT_TRUE(splitFormPieces("").empty());
-    EXPECT_EQ(splitFormPieces("a=1&&b=2&"), (std::vector<std::string>{"a=1", "", "b=2", ""}));
-    EXPECT_EQ(splitFormPieces("&"), (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(splitFormPieces("a=1&&b=2&"), (std::vector<std::string_view>{"a=1", "", "b=2", ""}));
+    EXPECT_EQ(splitFormPieces("&"), (std::vector<std::string_view>{"", ""}));
 
     EditorField f;
     ASSERT_TRUE(parseEditorField("ComboABCD=Links%5CNews=x", f));

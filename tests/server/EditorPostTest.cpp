@@ -74,7 +74,8 @@ TEST_F(EditorPost, AnswersWithTheReportPageByteForByte)
                             + "</P><FORM><INPUT TYPE=\"button\" VALUE=\"Back to Vistrel\" "
                               "onClick=\"history.go(-1)\"></FORM></BODY></HTML>\r\n";
     EXPECT_EQ(answer, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
-                          + QByteArray::number(page.size()) + "\r\n\r\n" + page);
+                          + QByteArray::number(page.size())
+                          + "\r\nX-Content-Type-Options: nosniff\r\nX-Frame-Options: SAMEORIGIN\r\n\r\n" + page);
     EXPECT_EQ(readAll(t.paths.valuesLogPath()), body + "\r\n");
 
     const QStringList lines = t.display.lines();
@@ -137,6 +138,9 @@ TEST_F(EditorPost, PostsFromElsewhereAreForbiddenAndChangeNothing)
         // A foreign name that resolves to this machine.
         "POST /cgi-bin/cgifrm2.exe HTTP/1.0\r\nHost: rebound.example:" + p + "\r\n" + contentLength + "\r\n" + body,
         "POST /cgi-bin/cgifrm1.exe HTTP/1.0\r\n" + contentLength + "\r\n" + body,
+        // The browser itself says another site's page sent it, whatever the rest says.
+        "POST /cgi-bin/cgifrm1.exe HTTP/1.0\r\nHost: localhost:" + p + "\r\nOrigin: http://localhost:" + p
+            + "\r\nSec-Fetch-Site: Cross-Site\r\n" + contentLength + "\r\n" + body,
     };
     for (const QByteArray &request : requests) {
         const QByteArray answer = exchange(request);
@@ -149,9 +153,11 @@ TEST_F(EditorPost, PostsFromElsewhereAreForbiddenAndChangeNothing)
 
     // The same post from the program's own page is accepted.
     const QByteArray accepted = exchange("POST /cgi-bin/cgifrm1.exe HTTP/1.0\r\nHost: 127.0.0.1:" + p
-                                         + "\r\nReferer: http://127.0.0.1:" + p + "/edit.htm\r\n" + contentLength
-                                         + "\r\n" + body);
+                                         + "\r\nReferer: http://127.0.0.1:" + p + "/edit.htm\r\n"
+                                         + "Sec-Fetch-Site: same-origin\r\n" + contentLength + "\r\n" + body);
     EXPECT_TRUE(accepted.startsWith("HTTP/1.0 200 OK\r\n")) << accepted.toStdString();
+    // The report page may not be framed by another site's page or sniffed.
+    EXPECT_TRUE(accepted.contains("\r\nX-Content-Type-Options: nosniff\r\nX-Frame-Options: SAMEORIGIN\r\n"));
     EXPECT_TRUE(favouriteExists("Alpha.URL"));
 }
 
@@ -171,8 +177,49 @@ TEST_F(EditorPost, OtherAddressesAndOversizedBodiesAreRefusedUnrecorded)
     EXPECT_TRUE(exchange(post("/cgi-bin/other.exe", "x=1")).startsWith("HTTP/1.0 404 Not Found\r\n"));
     const QByteArray huge = "POST /cgi-bin/cgifrm1.exe HTTP/1.0\r\n" + hostLine() + "Content-Length: "
                             + QByteArray::number(vistrel::server::limits::kMaxPostedBody + 1) + "\r\n\r\n";
-    EXPECT_TRUE(exchange(huge).startsWith("HTTP/1.0 413 ")) << exchange(huge).toStdString();
+    const QByteArray refused = exchange(huge);
+    EXPECT_TRUE(refused.startsWith("HTTP/1.0 413 ")) << refused.toStdString();
+    EXPECT_TRUE(refused.contains("larger than this server accepts")) << refused.toStdString();
     EXPECT_FALSE(QFile::exists(t.paths.formRecordPath()));
+}
+
+TEST_F(EditorPost, TheFormOfTenThousandFavouritesIsSaved)
+{
+    // Three fields per favourite, as the editing page posts them; one of them
+    // renames a real favourite, so the save is seen to take effect.
+    QByteArray body = renameBody("a.url", "Alpha");
+    const int links = int(vistrel::server::limits::kMaxFavouritesOnOnePage);
+    for (int i = 0; i < links; ++i) {
+        const QString name = QStringLiteral("Favourite number %1 of a large collection.url").arg(i);
+        const QByteArray hex = QByteArray::fromStdString(vistrel::platform::hexEncode(
+            QFile::encodeName(t.paths.favoritesFolder + "/" + name).toStdString()));
+        body += "&Edit" + hex + "=Favourite+number+" + QByteArray::number(i) + "+of+a+large+collection";
+        body += "&Combo" + hex + "=Root&OB" + hex + "=-1";
+    }
+    ASSERT_GT(body.size(), 4 * 1024 * 1024);
+    LoopbackClient client(port);
+    client.send(post("/cgi-bin/cgifrm1.exe", body));
+    const auto answer = splitAnswer(client.readUntilClosed(60000));
+    EXPECT_TRUE(answer.header.startsWith("HTTP/1.0 200 OK")) << answer.header.toStdString();
+    EXPECT_TRUE(answer.body.contains("there were " + QByteArray::number(3 * links + 1) + " results from"));
+    EXPECT_TRUE(favouriteExists("Alpha.URL"));
+    EXPECT_EQ(readAll(t.paths.valuesLogPath()).size(), body.size() + 2 * (3 * links + 1) - 3 * links);
+}
+
+TEST_F(EditorPost, AnAnswerStillBeingWorkedOnIsNeverIdle)
+{
+    // The title fetch lets events run for longer than the idle time-out, as a
+    // slow site does; the connection waits for its answer all the same.
+    server.SetIdleTimeout(200);
+    duringFetch = [] { spinFor(700); };
+    LoopbackClient client(port);
+    client.send(post("/cgi-bin/cgifrm2.exe", "http%3A%2F%2Fsite.example%2F=Add+to+favourites"));
+    const auto answer = splitAnswer(client.readUntilClosed());
+    EXPECT_TRUE(answer.header.startsWith("HTTP/1.0 200 OK")) << answer.header.toStdString();
+    EXPECT_TRUE(answer.body.contains("Added Favourite Fetched Title <br>"));
+    // Idle connections are still closed.
+    LoopbackClient idle(port);
+    EXPECT_TRUE(idle.waitClosed(3000));
 }
 
 TEST_F(EditorPost, APostArrivingDuringAnotherPostsTitleFetchWaitsAndKeepsItsOwnReport)

@@ -55,6 +55,9 @@ TEST_F(Handlers, ServesTheDefaultDocumentAndPlainFilesThatMerelyStartLikeTheRedi
     const auto root = splitAnswer(exchange("GET / HTTP/1.0\r\n\r\n"));
     EXPECT_TRUE(root.header.startsWith("HTTP/1.0 200 OK\r\n"));
     EXPECT_EQ(root.body, "<html>viewer</html>");
+    // No other site's page may frame the pages, and no browser guesses a type.
+    EXPECT_TRUE(root.header.contains("\r\nX-Content-Type-Options: nosniff\r\n"));
+    EXPECT_TRUE(root.header.contains("\r\nX-Frame-Options: SAMEORIGIN\r\n"));
 
     writeAll(t.paths.dataFolder + "site=x.htm", "a file");
     const auto file = splitAnswer(exchange("GET /site=x.htm?http://elsewhere/ HTTP/1.0\r\n\r\n"));

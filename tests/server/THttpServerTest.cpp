@@ -23,7 +23,9 @@ using vistrel::test::splitAnswer;
 
 namespace {
 
-constexpr char kModified[] = "Last-Modified: Tue, 31 Dec 2024 23:59:59 GMT\r\n";
+// The last lines before Connection of every document answer.
+constexpr char kModified[] = "Last-Modified: Tue, 31 Dec 2024 23:59:59 GMT\r\n"
+                             "X-Content-Type-Options: nosniff\r\nX-Frame-Options: SAMEORIGIN\r\n";
 
 int openDescriptors()
 {
@@ -297,7 +299,8 @@ TEST_F(HttpServerTest, RefusesRequestsBeyondTheLimits)
          "HTTP/1.1 431 Request Header Fields Too Large"},
         {"POST / HTTP/1.1\r\nContent-Length: -5\r\n\r\n", "HTTP/1.1 400 Bad Request"},
         {"POST / HTTP/1.1\r\nContent-Length: lots\r\n\r\n", "HTTP/1.1 400 Bad Request"},
-        {"POST / HTTP/1.1\r\nContent-Length: 2000000\r\n\r\n", "HTTP/1.1 413 Payload Too Large"},
+        {"POST / HTTP/1.1\r\nContent-Length: " + QByteArray::number(limits::kMaxPostedBody + 1) + "\r\n\r\n",
+         "HTTP/1.1 413 Payload Too Large"},
         {"POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
          "HTTP/1.1 501 Unimplemented"},
     };

@@ -67,6 +67,8 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
     if (target->secure && !QSslSocket::supportsSsl())
         return {HttpError::Handshake, -1, QStringLiteral("TLS is not available on this system"), true};
 
+    if (m_shared.hasExpired())
+        return {HttpError::TimedOut, -1, QStringLiteral("Timed out before the request")};
     BusyGuard busy(m_busy);
     m_cancelRequested = false;
     ++s_requests;
@@ -79,7 +81,9 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
     QTimer tick;
     tick.setSingleShot(true);
     QDeadlineTimer idle(m_idleTimeout);
-    const QDeadlineTimer overall(m_deadline);
+    QDeadlineTimer overall(m_deadline);
+    if (m_shared.deadlineNSecs() < overall.deadlineNSecs())
+        overall = m_shared;
     QAbstractSocket::SocketError lastError = QAbstractSocket::UnknownSocketError;
     QString certificateErrors;
 

@@ -4,6 +4,7 @@
 #include "capture/http/HttpResult.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 
 #include <atomic>
 #include <chrono>
@@ -33,6 +34,10 @@ public:
     void setTimeoutSeconds(int seconds);
     void setTimeout(std::chrono::milliseconds idle, std::chrono::milliseconds deadline);
     std::chrono::milliseconds timeout() const { return m_idleTimeout; }
+    // A deadline shared by every request from now on, for a caller whose
+    // questions together must end in time; a request begun after it fails at
+    // once with HttpError::TimedOut.
+    void setSharedDeadline(QDeadlineTimer deadline) { m_shared = deadline; }
 
     // Whether "https://" URLs are requested (over verified TLS) or refused.
     void setSecureAllowed(bool allowed) { m_secureAllowed = allowed; }
@@ -65,6 +70,7 @@ private:
     HttpRequestOptions m_options;
     std::chrono::milliseconds m_idleTimeout;
     std::chrono::milliseconds m_deadline;
+    QDeadlineTimer m_shared{QDeadlineTimer::Forever};
     bool m_cancelRequested = false;
     bool m_busy = false;
     bool m_secureAllowed = false;

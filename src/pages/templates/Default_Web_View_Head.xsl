@@ -93,8 +93,8 @@ function setcombo() {
   <xsl:if test="BROWSERINFO/@HomePage = 'YES'">
     <xsl:for-each select="BROWSERINFO/Favoritesfolder/Folder/Link[@DESCRIPTION = '_Old Home Page']">
       <table border="0" cellpadding="0" cellspacing="0">
-        <tr><td align="center"><a href="{@PID_IS_URL}" target="_top"><img src="{translate(@IMAGE, '\', '/')}" border="0"/></a></td></tr>
-        <tr><td align="center"><a href="{@PID_IS_URL}" target="_top"><font face="Verdana" size="2"><b><xsl:value-of select="@DESCRIPTION"/></b></font></a></td></tr>
+        <tr><td align="center"><xsl:call-template name="favourite-link"><xsl:with-param name="content"><img src="{translate(@IMAGE, '\', '/')}" border="0"/></xsl:with-param></xsl:call-template></td></tr>
+        <tr><td align="center"><xsl:call-template name="favourite-link"><xsl:with-param name="content"><font face="Verdana" size="2"><b><xsl:value-of select="@DESCRIPTION"/></b></font></xsl:with-param></xsl:call-template></td></tr>
       </table>
     </xsl:for-each>
   </xsl:if>
@@ -118,6 +118,20 @@ function setcombo() {
 </table>
 </body>
 </html>
+</xsl:template>
+
+<!-- Only web and file addresses become live links: a favourite whose address
+     is "javascript:" or "data:" would otherwise run as script in this
+     program's own pages. Other favourites keep their picture and caption. -->
+<xsl:template name="favourite-link">
+  <xsl:param name="content"/>
+  <xsl:variable name="url" select="translate(@PID_IS_URL, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')"/>
+  <xsl:choose>
+    <xsl:when test="starts-with($url, 'http:') or starts-with($url, 'https:') or starts-with($url, 'ftp:') or starts-with($url, 'file:')">
+      <a href="{@PID_IS_URL}" target="_top"><xsl:copy-of select="$content"/></a>
+    </xsl:when>
+    <xsl:otherwise><xsl:copy-of select="$content"/></xsl:otherwise>
+  </xsl:choose>
 </xsl:template>
 
 </xsl:stylesheet>

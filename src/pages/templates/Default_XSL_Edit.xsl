@@ -50,7 +50,7 @@
       <tr>
         <xsl:for-each select="$row">
           <td width="175" align="center" valign="bottom"><font face="Verdana" size="1">
-            <a href="{@PID_IS_URL}" target="_top"><img src="{translate(@IMAGE, '\', '/')}" border="0"/></a>
+            <xsl:call-template name="favourite-link"><xsl:with-param name="content"><img src="{translate(@IMAGE, '\', '/')}" border="0"/></xsl:with-param></xsl:call-template>
           </font></td>
         </xsl:for-each>
         <xsl:call-template name="filler"><xsl:with-param name="count" select="$cols - count($row)"/></xsl:call-template>
@@ -125,6 +125,20 @@
     <td width="175">&#160;</td>
     <xsl:call-template name="filler"><xsl:with-param name="count" select="$count - 1"/></xsl:call-template>
   </xsl:if>
+</xsl:template>
+
+<!-- Only web and file addresses become live links: a favourite whose address
+     is "javascript:" or "data:" would otherwise run as script in this
+     program's own pages. Other favourites keep their picture and caption. -->
+<xsl:template name="favourite-link">
+  <xsl:param name="content"/>
+  <xsl:variable name="url" select="translate(@PID_IS_URL, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')"/>
+  <xsl:choose>
+    <xsl:when test="starts-with($url, 'http:') or starts-with($url, 'https:') or starts-with($url, 'ftp:') or starts-with($url, 'file:')">
+      <a href="{@PID_IS_URL}" target="_top"><xsl:copy-of select="$content"/></a>
+    </xsl:when>
+    <xsl:otherwise><xsl:copy-of select="$content"/></xsl:otherwise>
+  </xsl:choose>
 </xsl:template>
 
 </xsl:stylesheet>

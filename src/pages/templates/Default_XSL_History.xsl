@@ -83,7 +83,7 @@ function setScroll() {
         <xsl:for-each select="$row">
           <td width="175" align="center" valign="bottom">
             <hr/>
-            <a href="{@PID_IS_URL}" target="_top"><img src="{translate(@IMAGE, '\', '/')}" border="0"/></a>
+            <xsl:call-template name="favourite-link"><xsl:with-param name="content"><img src="{translate(@IMAGE, '\', '/')}" border="0"/></xsl:with-param></xsl:call-template>
             <br/><br/>
             <input type="submit" value="Add to favourites" name="{@PID_IS_URL}" id="{@IMAGE}"/>
             <br/>
@@ -94,7 +94,7 @@ function setScroll() {
       <tr>
         <xsl:for-each select="$row">
           <td width="175" align="center" valign="top">
-            <a href="{@PID_IS_URL}" target="_top"><font face="Verdana" size="2"><b><xsl:value-of select="@DESCRIPTION"/></b></font></a>
+            <xsl:call-template name="favourite-link"><xsl:with-param name="content"><font face="Verdana" size="2"><b><xsl:value-of select="@DESCRIPTION"/></b></font></xsl:with-param></xsl:call-template>
           </td>
         </xsl:for-each>
         <xsl:call-template name="filler"><xsl:with-param name="count" select="$cols - count($row)"/></xsl:call-template>
@@ -123,6 +123,20 @@ function setScroll() {
     <td width="175">&#160;</td>
     <xsl:call-template name="filler"><xsl:with-param name="count" select="$count - 1"/></xsl:call-template>
   </xsl:if>
+</xsl:template>
+
+<!-- Only web and file addresses become live links: a favourite whose address
+     is "javascript:" or "data:" would otherwise run as script in this
+     program's own pages. Other favourites keep their picture and caption. -->
+<xsl:template name="favourite-link">
+  <xsl:param name="content"/>
+  <xsl:variable name="url" select="translate(@PID_IS_URL, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')"/>
+  <xsl:choose>
+    <xsl:when test="starts-with($url, 'http:') or starts-with($url, 'https:') or starts-with($url, 'ftp:') or starts-with($url, 'file:')">
+      <a href="{@PID_IS_URL}" target="_top"><xsl:copy-of select="$content"/></a>
+    </xsl:when>
+    <xsl:otherwise><xsl:copy-of select="$content"/></xsl:otherwise>
+  </xsl:choose>
 </xsl:template>
 
 </xsl:stylesheet>

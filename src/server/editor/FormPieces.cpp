@@ -2,9 +2,9 @@
 
 namespace vistrel::server {
 
-std::vector<std::string> splitFormPieces(std::string_view body)
+std::vector<std::string_view> splitFormPieces(std::string_view body)
 {
-    std::vector<std::string> pieces;
+    std::vector<std::string_view> pieces;
     if (body.empty())
         return pieces;
     std::size_t start = 0;

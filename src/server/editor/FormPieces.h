@@ -7,8 +7,9 @@
 namespace vistrel::server {
 
 // The pieces of a URL-encoded form body, split at every "&": an empty piece
-// between two "&" and after a final one is kept; an empty body has none.
-std::vector<std::string> splitFormPieces(std::string_view body);
+// between two "&" and after a final one is kept; an empty body has none. The
+// pieces point into the body, which a large form holds only once.
+std::vector<std::string_view> splitFormPieces(std::string_view body);
 
 // One piece of the editing form: its field kind by the name's prefix, the
 // identifier after the prefix and the value after the first "=", both as sent.

@@ -25,20 +25,20 @@ QByteArray FormProcessor::process(const PostedForm &form)
 {
     ActionReport report;
     // The body ends at its first zero byte, as a text does.
-    const std::string body(form.body.constData(), qstrnlen(form.body.constData(), form.body.size()));
-    std::vector<std::string> pieces;
+    const std::string_view body(form.body.constData(), qstrnlen(form.body.constData(), form.body.size()));
+    std::vector<std::string_view> pieces;
     int resultCount = 0;
 
     if (form.path.compare(kEditorAddress, Qt::CaseInsensitive) == 0) {
         pieces = splitFormPieces(body);
         resultCount = int(pieces.size());
         FavouritesEditor editor(m_context, report);
-        for (const std::string &piece : pieces)
+        for (const std::string_view piece : pieces)
             editor.applyPiece(piece);
     } else {
         const std::size_t equals = body.find('=');
         if (equals != std::string::npos && equals >= 1) {
-            HistoryFavourite(m_context, m_fetchTitle, report).add(std::string_view(body).substr(0, equals));
+            HistoryFavourite(m_context, m_fetchTitle, report).add(body.substr(0, equals));
             resultCount = 1;
         }
     }

@@ -1,8 +1,11 @@
 #include "server/editor/FormRecord.h"
 
-#include "platform/AtomicFile.h"
+#include "server/http/HttpAnswers.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 
 namespace vistrel::server {
 
@@ -26,17 +29,24 @@ QByteArray formReportAnswer(const QByteArray &version, const std::string &record
     body += "</P><FORM><INPUT TYPE=\"button\" VALUE=\"Back to Vistrel\" onClick=\"history.go(-1)\"></FORM>"
             "</BODY></HTML>\r\n";
     return version + " 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size())
-           + "\r\n\r\n" + body;
+           + "\r\n" + answers::kPageSafetyHeaders + "\r\n" + body;
 }
 
-bool writeFormValues(const QString &path, const std::vector<std::string> &pieces)
+bool writeFormValues(const QString &path, const std::vector<std::string_view> &pieces)
 {
-    QByteArray text;
-    for (const std::string &piece : pieces) {
-        text += QByteArray::fromStdString(piece);
-        text += "\r\n";
+    // Written piece by piece and replaced in one step, so a large form is
+    // not copied once more.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    for (const std::string_view piece : pieces) {
+        if (file.write(piece.data(), qint64(piece.size())) != qint64(piece.size()) || file.write("\r\n", 2) != 2) {
+            file.cancelWriting();
+            return false;
+        }
     }
-    return platform::writeFileAtomically(path, text);
+    return file.commit();
 }
 
 bool appendFormRecord(const QString &path, const std::string &recordLine)

@@ -18,7 +18,7 @@ std::string formRecordLine(const QDateTime &local, int resultCount, const QStrin
 QByteArray formReportAnswer(const QByteArray &version, const std::string &recordLine);
 
 // "values.log": the posted pieces one a line, as received; replaced whole.
-bool writeFormValues(const QString &path, const std::vector<std::string> &pieces);
+bool writeFormValues(const QString &path, const std::vector<std::string_view> &pieces);
 // "CgiFrm1.txt": the record line appended as it is, the file made when missing.
 bool appendFormRecord(const QString &path, const std::string &recordLine);
 

@@ -126,7 +126,7 @@ BuiltIn refused(const QByteArray &version, int status, const QByteArray &reason)
     answer.Body = "<HTML><HEAD><TITLE>" + title + "</TITLE></HEAD><BODY><H1>" + title + "</H1>"
                   + escapeHtmlText(reason) + "<P></BODY></HTML>\r\n";
     answer.Header = version + ' ' + title + "\r\nContent-Type: text/html\r\nContent-Length: "
-                    + QByteArray::number(answer.Body.size()) + "\r\nConnection: Close\r\n\r\n";
+                    + QByteArray::number(answer.Body.size()) + "\r\n" + kPageSafetyHeaders + "Connection: Close\r\n\r\n";
     return answer;
 }
 
@@ -173,6 +173,7 @@ DocumentPlan planDocument(const QByteArray &version, const QByteArray &contentTy
     }
     if (modified)
         h += "Last-Modified: " + httpDate(*modified) + "\r\n";
+    h += kPageSafetyHeaders;
     h += keepAlive ? "Connection: Keep-Alive\r\n\r\n" : "Connection: Close\r\n\r\n";
     return plan;
 }

@@ -18,6 +18,11 @@ inline constexpr QByteArrayView kOverloaded =
 
 inline constexpr char kMultipartBoundary[] = "[lka9uw3et5vxybtp87ghq23dpu7djv84nhls9p]";
 
+// Header lines every served document and page of the program's own carries:
+// no browser guesses a script out of a picture or text file, and no page of
+// another site shows these pages in a frame to trick a click out of the user.
+inline constexpr char kPageSafetyHeaders[] = "X-Content-Type-Options: nosniff\r\nX-Frame-Options: SAMEORIGIN\r\n";
+
 // Content type for the extension of `document`.
 QByteArray contentTypeFor(QByteArrayView document);
 

@@ -13,8 +13,15 @@ inline constexpr int kMaxHeaderLines = 100;
 inline constexpr int kMaxLeadingEmptyLines = 100;
 // All header lines of one request together.
 inline constexpr qsizetype kMaxHeaderBytes = 64 * 1024;
-// Largest Content-Length accepted, whatever the method.
-inline constexpr qint64 kMaxPostedBody = 1024 * 1024;
+// Largest Content-Length accepted, whatever the method. The editor's form is
+// the largest body the pages post: three or four fields per favourite, each
+// named after the favourite's hex-encoded path, about 300 bytes per favourite
+// for short paths and names. Sized for the largest collection the program
+// handles, 10,000 favourites on one page, with room for long folder and file
+// names.
+inline constexpr qint64 kMaxFavouritesOnOnePage = 10000;
+inline constexpr qint64 kMaxFormBytesPerFavourite = 4 * 1024;
+inline constexpr qint64 kMaxPostedBody = kMaxFavouritesOnOnePage * kMaxFormBytesPerFavourite;
 // Most byte ranges answered in one request; more is answered with 416.
 inline constexpr int kMaxRanges = 32;
 

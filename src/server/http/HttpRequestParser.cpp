@@ -59,6 +59,12 @@ void HttpRequestParser::reset()
     m_failureReason = "";
 }
 
+namespace {
+constexpr char kBodyTooLarge[] = "The posted data is larger than this server accepts (40,960,000 bytes, enough for "
+                                 "the editor's form of 10,000 favourites). Nothing of it was kept or changed.";
+static_assert(limits::kMaxPostedBody == 40960000, "the refusal names the limit");
+} // namespace
+
 void HttpRequestParser::fail(int status, const char *reason)
 {
     if (m_state == State::RequestLine)
@@ -215,13 +221,13 @@ void HttpRequestParser::takeHeaderLine(QByteArrayView line)
                 return;
             }
             if (length > limits::kMaxPostedBody) {
-                fail(413, "The request body is too large.");
+                fail(413, kBodyTooLarge);
                 return;
             }
             length = length * 10 + (c - '0');
         }
         if (length > limits::kMaxPostedBody) {
-            fail(413, "The request body is too large.");
+            fail(413, kBodyTooLarge);
             return;
         }
         if (r.HasContentLength && r.ContentLength != length) {

@@ -167,7 +167,7 @@ void THttpConnection::processInput()
         }
         // One answer at a time: what a client sends meanwhile waits in the
         // socket's bounded buffer.
-        if (m_sending)
+        if (m_sending || m_awaitingAnswer)
             return;
 
         if (m_bodyMode == BodyMode::Discard) {
@@ -418,6 +418,7 @@ void THttpConnection::sendBuiltIn(const QByteArray &header, const QByteArray &bo
 {
     if (m_closed || m_closing)
         return;
+    m_awaitingAnswer = false;
     m_socket->write(header);
     if (Method() != "HEAD")
         m_socket->write(body);
@@ -456,6 +457,7 @@ void THttpConnection::refuse(int status, QByteArrayView reason)
 {
     if (m_closed || m_closing)
         return;
+    m_awaitingAnswer = false;
     const QByteArray version = req().Version.isEmpty() ? QByteArray("HTTP/1.0") : req().Version;
     const answers::BuiltIn a = answers::refused(version, status, reason.toByteArray());
     m_socket->write(a.Header);
@@ -595,6 +597,7 @@ void THttpConnection::startSending(QByteArray prefix, std::unique_ptr<QIODevice>
 {
     if (m_closed || m_closing)
         return;
+    m_awaitingAnswer = false;
     if (handlerStream)
         m_closeAfterSend = !body || !declaresLength(*body);
     m_responseSize = prefix.size() + (body ? std::max<qint64>(body->size(), body->bytesAvailable()) : 0);
@@ -779,6 +782,7 @@ void THttpConnection::beginClosing()
     if (m_closed || m_closing)
         return;
     m_closing = true;
+    m_awaitingAnswer = false;
     m_bodyMode = BodyMode::None;
     m_socket->flush();
     if (m_socket->bytesToWrite() == 0)
@@ -826,6 +830,11 @@ void THttpConnection::checkTimeouts(qint64 now)
     if (m_closing) {
         if (m_drainDeadline > 0 && now >= m_drainDeadline)
             Abort();
+        return;
+    }
+    if (m_awaitingAnswer) {
+        // The idle time starts with the answer, not while the program works on it.
+        m_lastActivity = now;
         return;
     }
     const int idle = m_server ? m_server->IdleTimeout() : limits::kIdleTimeoutMs;

@@ -95,6 +95,12 @@ public:
     void Answer401();
     void Answer501();
 
+    // A handler that answers later (a form still being processed) says so:
+    // the connection is not idle while it waits, however long that takes, and
+    // a next request on it waits until this answer has begun.
+    void AwaitAnswer() { m_awaitingAnswer = true; }
+    bool AwaitingAnswer() const { return m_awaitingAnswer; }
+
     void SendStr(QByteArrayView text);
     // Closes once everything queued has been sent; Abort() drops it at once.
     void Close();
@@ -206,6 +212,7 @@ private:
     bool m_inputScheduled = false;
     bool m_closing = false;
     bool m_sendShutDown = false;
+    bool m_awaitingAnswer = false;
     bool m_closed = false;
     qint64 m_drained = 0;
     qint64 m_lastActivity = 0;
