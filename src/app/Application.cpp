@@ -60,16 +60,19 @@ int runApplication(int argc, char **argv)
     }
 
     const platform::ProgramPaths paths = platform::ProgramPaths::compute();
+    bool instructionsWanted = false;
     if (!QFile::exists(paths.settingsPath)) {
         if (interactive) {
             Tfirst_run dialog;
             dialog.exec();
+            instructionsWanted = dialog.instructionsWanted();
         } else {
             tellHeadless(Tfirst_run::kText);
         }
     }
 
     TMain main(paths);
+    main.setInstructionsAtStart(instructionsWanted);
     channel.listen([&main] { return !main.isVisible() || main.isMinimized(); },
                    [&main] { main.ShowMainWindow(); });
 

@@ -12,6 +12,7 @@
 #include "platform/StatusSink.h"
 
 #include <QEvent>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -96,6 +97,9 @@ public:
     // False, with a message, when the file is not a usable picture.
     bool LoadBackground(const QString &pictureFile);
     void InstructionsClick();
+    // Opens the instructions once the first showing has started the server:
+    // from the server when it runs, else the page's file.
+    void setInstructionsAtStart(bool wanted) { m_instructionsAtStart = wanted; }
     // Makes the local server the browser's start page; called once at start-up.
     void ClaimStartPage();
 
@@ -152,6 +156,12 @@ public:
     // The port the web server was last started on; saved as "Port".
     void setStartedPort(const QString &port) { m_startedPort = port; }
 
+    // Starts the web server on the requested port, or on a fallback port when
+    // that one needs administrator rights, and makes the port it got the
+    // current one. Returns that port, or an empty text when the server could
+    // not start (the error box has then been shown).
+    QString startWebServer(const QString &requestedPort);
+
     // Web server page.
     void StartButtonClick();
     void StopButtonClick();
@@ -181,6 +191,8 @@ private:
     QWidget *buildWebServerPage();
     void writeStartupBanner();
     void ensureBackgroundPicture();
+    void ensureFavoritesFolder();
+    void openInstructionsAtStart();
     void finishProgram();
     void setUpDesktop();
     void buildTrayMenu();
@@ -204,6 +216,9 @@ private:
     std::unique_ptr<pages::PageDiagnostics> m_pageDiagnostics;
     std::unique_ptr<pages::PageSet> m_pages;
     QString m_startedPort = QStringLiteral("80");
+    // Said on the display after the banner, which clears it first.
+    QStringList m_startNotices;
+    bool m_instructionsAtStart = false;
     bool m_closeAfterRefresh = false;
     bool m_inRefreshCommand = false; // the refresh driver keeps MainFlags::refreshRunning itself
     bool m_ending = false;

@@ -2,6 +2,7 @@
 // at the first showing. The handlers themselves live in the server subsystem.
 #include "app/TMain.h"
 
+#include "app/TrayStatus.h"
 #include "server/DocumentHandlers.h"
 #include "server/http/THttpServer.h"
 
@@ -9,7 +10,21 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <cstdio>
+
 namespace vistrel::app {
+
+namespace {
+
+// Without a screen nobody sees the display or a balloon; whoever started the
+// program still needs to know where its pages went.
+void tellOnStandardError(const QString &text)
+{
+    std::fprintf(stderr, "Vistrel: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace
 
 void TMain::setUpWebServer()
 {
@@ -29,11 +44,26 @@ void TMain::setUpWebServer()
     connect(this, &TMain::firstShown, this, [this] { StartButtonClick(); });
 }
 
+QString TMain::startWebServer(const QString &requestedPort)
+{
+    const server::ListenOutcome outcome = m_documents->start(requestedPort);
+    if (!outcome.listening)
+        return {};
+    setStartedPort(outcome.port);
+    if (outcome.fellBack) {
+        PortEdit->setText(outcome.port);
+        const QString notice = server::fallbackNotice(requestedPort.trimmed(), outcome.port);
+        m_display.write(notice);
+        m_tray->notice(notice);
+        if (!platform::QtMessagePresenter::interactive())
+            tellOnStandardError(notice);
+    }
+    return outcome.port;
+}
+
 void TMain::StartButtonClick()
 {
-    const QString port = PortEdit->text().trimmed();
-    if (m_documents->start(port))
-        setStartedPort(port);
+    startWebServer(PortEdit->text());
 }
 
 void TMain::StopButtonClick()

@@ -126,6 +126,16 @@ void TrayStatus::busyIconStatus()
     deliver(animatedtray, m_text(true));
 }
 
+void TrayStatus::notice(const QString &text)
+{
+    if (!m_available())
+        return;
+    const Balloon balloon = makeBalloon(text, QString::fromLatin1(kNoticeTitle));
+    QSystemTrayIcon *icon = m_busy ? animatedtray : statictray;
+    icon->showMessage(balloon.title, balloon.text, QSystemTrayIcon::Information, kBalloonTimeoutMs);
+    emit balloonShown(balloon.title, balloon.text);
+}
+
 void TrayStatus::deliver(QSystemTrayIcon *icon, const QString &text)
 {
     const bool available = m_available();

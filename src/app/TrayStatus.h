@@ -43,6 +43,10 @@ public:
     void stillIconStatus();
     void busyIconStatus();
 
+    // A one-off message from the program (not a status), as a balloon on the
+    // visible icon; nothing without a notification area.
+    void notice(const QString &text);
+
     int frame() const { return m_frame; }
     bool isAnimating() const { return m_animation.isActive(); }
 
