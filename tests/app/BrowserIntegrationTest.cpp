@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QTcpServer>
@@ -183,7 +182,7 @@ QByteArray waitForRecord(const QString &record)
 
 } // namespace
 
-TEST(Instructions, FirstRunLinkOpensThePageOnThePortTheServerGotOrElseItsFile)
+TEST(Instructions, FirstRunOpensThePageOnTheServersPortOrItsFileAndMakesTheFavoritesFolder)
 {
     Tfirst_run dialog;
     auto *link = dialog.findChild<QLabel *>("InstructionsLink");
@@ -195,6 +194,7 @@ TEST(Instructions, FirstRunLinkOpensThePageOnThePortTheServerGotOrElseItsFile)
 
     for (const bool serverStarts : {true, false}) {
         test::ProgramFixture p;
+        ASSERT_TRUE(QDir(p.paths.favoritesFolder).removeRecursively());
         platform::RegistryFile registry(platform::RegistryFile::defaultPath());
         const QString record = recordingBrowser(p.home, registry);
         QTcpServer probe;
@@ -209,18 +209,8 @@ TEST(Instructions, FirstRunLinkOpensThePageOnThePortTheServerGotOrElseItsFile)
         const QString expected = serverStarts ? "http://localhost:" + port + "/instructions.htm"
                                               : QUrl::fromLocalFile(p.paths.dataFolder + "instructions.htm").toString();
         EXPECT_EQ(waitForRecord(record), (expected + "\n").toUtf8()) << "server starts: " << serverStarts;
+        // A missing Favorites folder is made, empty, and said.
+        EXPECT_TRUE(QDir(p.paths.favoritesFolder).exists() && QDir(p.paths.favoritesFolder).isEmpty());
+        EXPECT_TRUE(m.display().lines().contains("Created the empty Favorites folder " + p.paths.favoritesFolder));
     }
-}
-
-TEST(Instructions, AMissingFavoritesFolderIsMadeEmptyAndSaidOnTheDisplay)
-{
-    test::ProgramFixture p;
-    ASSERT_TRUE(QDir(p.paths.favoritesFolder).removeRecursively());
-    test::writeAll(p.paths.settingsPath, "[General]\r\nStartup=0\r\n[Data]\r\nPort=0\r\n");
-    TMain &m = p.start();
-    m.FormShow();
-    EXPECT_TRUE(QFileInfo(p.paths.favoritesFolder).isDir());
-    EXPECT_TRUE(QDir(p.paths.favoritesFolder).isEmpty());
-    EXPECT_TRUE(m.display().lines().contains("Created the empty Favorites folder " + p.paths.favoritesFolder))
-        << m.display().lines().join('\n').toStdString();
 }

@@ -12,6 +12,9 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <vector>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -112,45 +115,34 @@ TEST(Process, FirstRunIsToldOnlyWhenThereIsNoSettingsFile)
 
 namespace {
 
-// The lowest port an ordinary user may listen on; 1024 where the kernel does
-// not say.
+// The lowest port an ordinary user may listen on (1024 unless the kernel says).
 int unprivilegedPortStart()
 {
     QFile file("/proc/sys/net/ipv4/ip_unprivileged_port_start");
-    if (!file.open(QIODevice::ReadOnly))
-        return 1024;
-    bool ok = false;
-    const int value = file.readAll().trimmed().toInt(&ok);
+    bool ok = file.open(QIODevice::ReadOnly);
+    const int value = ok ? file.readAll().trimmed().toInt(&ok) : 0;
     return ok ? value : 1024;
 }
 
-// Runs commands as "nobody" when the tests run as root, as they do in CI.
-const QStringList kAsNobody{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
-
-// Hands the temporary HOME to "nobody", so the program can write there.
-bool giveToNobody(const QString &folder)
+// Hands the folder to "nobody", so the program can write there when run as nobody.
+void giveToNobody(const QString &folder)
 {
     const passwd *nobody = ::getpwnam("nobody");
-    if (!nobody)
-        return false;
-    bool ok = ::chown(QFile::encodeName(folder).constData(), nobody->pw_uid, nobody->pw_gid) == 0;
     QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        ok = ::chown(QFile::encodeName(it.next()).constData(), nobody->pw_uid, nobody->pw_gid) == 0 && ok;
-    return ok;
+    for (QString path = folder; nobody && !path.isEmpty(); path = it.hasNext() ? it.next() : QString())
+        (void)::chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid);
 }
 
-QByteArray httpGet(quint16 port, const QByteArray &path)
+// Standard error until the pattern turns up; empty match after the time limit.
+QRegularExpressionMatch waitToSay(QProcess &process, const QRegularExpression &pattern, QByteArray &said)
 {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(5000))
-        return {};
-    socket.write("GET " + path + " HTTP/1.0\r\n\r\n");
-    QByteArray answer;
-    while (socket.waitForReadyRead(5000))
-        answer += socket.readAll();
-    return answer + socket.readAll();
+    QRegularExpressionMatch match;
+    for (int waited = 0; waited < 20000 && !match.hasMatch(); waited += 100) {
+        process.waitForReadyRead(100);
+        said += process.readAllStandardError();
+        match = pattern.match(QString::fromLocal8Bit(said));
+    }
+    return match;
 }
 
 } // namespace
@@ -161,64 +153,56 @@ TEST(Process, AnOrdinaryUserIsServedOnAFallbackPortWhenTheConfiguredOneNeedsRigh
         GTEST_SKIP() << "VISTREL_BINARY not set";
     const int lowestOpen = unprivilegedPortStart();
     if (lowestOpen <= 1)
-        GTEST_SKIP() << "every port is open to every user here (net.ipv4.ip_unprivileged_port_start="
-                     << lowestOpen << "), so no port needs rights";
+        GTEST_SKIP() << "net.ipv4.ip_unprivileged_port_start=" << lowestOpen << ": no port needs rights here";
     TempHome home;
     const QString folder = home.file("program");
-    QDir().mkpath(folder);
-    QDir().mkpath(home.file("tmp"));
-    ASSERT_TRUE(QFile::copy(binary(), folder + "/vistrel"));
-    // Port 80, the default, needs rights unless the kernel opens it to everyone.
-    const bool defaultNeedsRights = 80 < lowestOpen;
-    const QByteArray reserved = QByteArray::number(defaultNeedsRights ? 80 : lowestOpen - 1);
-    if (!defaultNeedsRights)
+    // Port 80, the default (no settings file), needs rights unless the kernel opens it to everyone.
+    const QByteArray reserved = QByteArray::number(80 < lowestOpen ? 80 : lowestOpen - 1);
+    if (reserved != "80")
         vistrel::test::writeAll(folder + "/vistrel.ini", "[Data]\r\nPort=" + reserved + "\r\n");
-
-    QStringList prefix;
-    if (::geteuid() == 0) {
-        if (!giveToNobody(home.path()))
-            GTEST_SKIP() << "cannot hand the temporary HOME to the user nobody";
-        QProcess check;
-        check.start(kAsNobody.first(), kAsNobody.mid(1) + QStringList{"/bin/sh", "-c", "test -w \"$0\"", folder});
-        if (!check.waitForFinished(10000) || check.exitStatus() != QProcess::NormalExit || check.exitCode() != 0)
-            GTEST_SKIP() << "cannot run as nobody with setpriv, or nobody cannot reach " << home.path().toStdString()
-                         << ": " << check.readAllStandardError().toStdString();
-        prefix = kAsNobody;
-    }
-    auto startCopy = [&](RunningCopy &copy) {
-        if (!prefix.isEmpty()) {
-            copy.process.setArguments(prefix.mid(1) + QStringList{copy.process.program()});
-            copy.process.setProgram(prefix.first());
+    // Root, as in CI, runs the program as nobody.
+    const QStringList asNobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    auto start = [&](RunningCopy &copy) {
+        if (::geteuid() == 0) {
+            giveToNobody(home.path());
+            copy.process.setArguments(asNobody + QStringList{copy.process.program()});
+            copy.process.setProgram("setpriv");
         }
         copy.process.start();
         return copy.process.waitForStarted();
     };
+    if (::geteuid() == 0) {
+        giveToNobody(home.path());
+        QProcess check;
+        check.start("setpriv", asNobody + QStringList{"/bin/sh", "-c", "test -w \"$0\"", home.path()});
+        if (!check.waitForFinished(10000) || check.exitCode() != 0)
+            GTEST_SKIP() << "cannot run as nobody with setpriv in " << home.path().toStdString() << ": "
+                         << check.readAllStandardError().toStdString();
+    }
 
     QByteArray said;
     quint16 port = 0;
     {
         RunningCopy copy(home, folder);
-        ASSERT_TRUE(startCopy(copy));
-        const QRegularExpression notice("Port " + QString::fromLatin1(reserved)
-                                        + " needs administrator rights: serving on port (\\d+)");
-        QRegularExpressionMatch match;
-        for (int waited = 0; waited < 20000 && !match.hasMatch(); waited += 100) {
-            copy.process.waitForReadyRead(100);
-            said += copy.process.readAllStandardError();
-            match = notice.match(QString::fromLocal8Bit(said));
-        }
-        ASSERT_TRUE(match.hasMatch()) << said.toStdString();
-        port = match.captured(1).toUShort();
-        EXPECT_GE(port, 8080);
-        EXPECT_LE(port, 8099);
-        QByteArray answer;
-        for (int i = 0; i < 100 && !answer.contains("\r\n\r\n"); ++i) {
-            answer = httpGet(port, "/view.htm");
-            if (!answer.contains("\r\n\r\n"))
+        ASSERT_TRUE(start(copy));
+        const QRegularExpression fallback("Port " + QString::fromLatin1(reserved)
+                                          + " needs administrator rights: serving on port (\\d+)");
+        const auto notice = waitToSay(copy.process, fallback, said);
+        ASSERT_TRUE(notice.hasMatch()) << said.toStdString();
+        port = notice.captured(1).toUShort();
+        EXPECT_TRUE(port >= 8080 && port <= 8099) << port;
+        QByteArray page;
+        for (int i = 0; i < 100 && page.isEmpty(); ++i) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            if (socket.waitForConnected(1000) && socket.write("GET /view.htm HTTP/1.0\r\n\r\n") > 0)
+                while (socket.waitForReadyRead(5000) || socket.bytesAvailable())
+                    page += socket.readAll();
+            if (page.isEmpty())
                 QThread::msleep(100);
         }
-        EXPECT_TRUE(answer.startsWith("HTTP/1.0 200 OK")) << answer.toStdString();
-        EXPECT_TRUE(answer.endsWith(readAll(home.file("Documents/vistrel/view.htm"))));
+        EXPECT_TRUE(page.startsWith("HTTP/1.0 200 OK")) << page.toStdString();
+        EXPECT_TRUE(page.endsWith(readAll(home.file("Documents/vistrel/view.htm"))));
         EXPECT_TRUE(QFileInfo(home.file("Favorites")).isDir()) << "the missing Favorites folder is made";
         copy.process.terminate();
         ASSERT_TRUE(copy.process.waitForFinished(10000));
@@ -226,27 +210,17 @@ TEST(Process, AnOrdinaryUserIsServedOnAFallbackPortWhenTheConfiguredOneNeedsRigh
     // The port it really served on is the one saved.
     EXPECT_TRUE(readAll(folder + "/vistrel.ini").contains("Port=" + QByteArray::number(port) + "\r\n"));
 
-    // With every fallback port taken, the old message and no server.
-    QList<QTcpServer *> occupants;
-    for (quint16 p = 8080; p <= 8099; ++p) {
-        auto *occupant = new QTcpServer;
-        occupant->listen(QHostAddress::Any, p); // one taken by another program is just as taken
-        occupants << occupant;
-    }
+    // Every fallback port taken (by this test or anyone else): the old message, no server.
+    std::vector<std::unique_ptr<QTcpServer>> occupants;
+    for (quint16 p = 8080; p <= 8099; ++p)
+        occupants.emplace_back(std::make_unique<QTcpServer>())->listen(QHostAddress::Any, p);
     vistrel::test::writeAll(folder + "/vistrel.ini", "[General]\r\nStartup=0\r\n[Data]\r\nPort=" + reserved + "\r\n");
-    if (!prefix.isEmpty())
-        giveToNobody(folder);
-    {
-        RunningCopy copy(home, folder);
-        ASSERT_TRUE(startCopy(copy));
-        said.clear();
-        for (int waited = 0; waited < 20000 && !said.contains("Unable to start internal Web server."); waited += 100) {
-            copy.process.waitForReadyRead(100);
-            said += copy.process.readAllStandardError();
-        }
-        EXPECT_TRUE(said.contains("Unable to start internal Web server. Try choosing a different Web Server Port."))
-            << said.toStdString();
-        EXPECT_FALSE(said.contains("serving on port")) << said.toStdString();
-    }
-    qDeleteAll(occupants);
+    RunningCopy copy(home, folder);
+    ASSERT_TRUE(start(copy));
+    said.clear();
+    EXPECT_TRUE(waitToSay(copy.process, QRegularExpression("Unable to start internal Web server\\. Try choosing a "
+                                                           "different Web Server Port\\."), said)
+                    .hasMatch())
+        << said.toStdString();
+    EXPECT_FALSE(said.contains("serving on port")) << said.toStdString();
 }
