@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "app/BookmarkCommand.h"
+#include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/TMain.h"
 #include "platform/MessagePresenter.h"
@@ -37,6 +39,28 @@ void tellHeadless(const QString &text)
 
 int runApplication(int argc, char **argv)
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine command = CommandLine::parse(arguments);
+    switch (command.action()) {
+    case CommandLine::Action::Help:
+        std::fputs(command.helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::printf("%s\n", CommandLine::versionText().toLocal8Bit().constData());
+        return 0;
+    case CommandLine::Action::Mistake:
+        std::fprintf(stderr, "vistrel: %s\nTry 'vistrel --help' for the options.\n",
+                     command.mistake().toLocal8Bit().constData());
+        return CommandLine::kUsageExitCode;
+    case CommandLine::Action::ImportBookmarks:
+    case CommandLine::Action::ExportBookmarks:
+        return runBookmarkCommand(argc, argv, command);
+    case CommandLine::Action::Run:
+        break;
+    }
+
     chooseOffscreenWhenHeadless();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vistrel"));
@@ -73,6 +97,8 @@ int runApplication(int argc, char **argv)
 
     TMain main(paths);
     main.setInstructionsAtStart(instructionsWanted);
+    if (!command.port().isEmpty())
+        main.setPortForThisRun(command.port());
     channel.listen([&main] { return !main.isVisible() || main.isMinimized(); },
                    [&main] { main.ShowMainWindow(); });
 

@@ -229,6 +229,8 @@ QWidget *TMain::buildMainSetupPage()
     CloseConfigButton = button(page, "CloseConfigButton", QStringLiteral("&Close Configuration Window"));
     SaveSettingsButton = button(page, "SaveSettingsButton", QStringLiteral("Save S&ettings"),
                                 QStringLiteral("Save settings. Some changes may require a restart of the program."));
+    ImportBookmarksButton = button(page, "ImportBookmarksButton", QStringLiteral("Import Bookmarks"),
+                                   QStringLiteral("Add the bookmarks of Firefox, Chromium and Google Chrome to the Favorites folder."));
     auto *buttons = new QGridLayout;
     buttons->setSpacing(2);
     buttons->addWidget(Button2, 0, 0);
@@ -236,7 +238,8 @@ QWidget *TMain::buildMainSetupPage()
     buttons->addWidget(SaveSettingsButton, 0, 2);
     buttons->addWidget(BackgroundButton, 1, 0, 1, 2);
     buttons->addWidget(ShutdownButton, 1, 2);
-    buttons->addWidget(CloseConfigButton, 2, 0, 1, 3);
+    buttons->addWidget(ImportBookmarksButton, 2, 0);
+    buttons->addWidget(CloseConfigButton, 2, 1, 1, 2);
     grid->addLayout(buttons, 4, 0, 1, 4);
 
     // Holds the browser's menu order of the folder being walked.
@@ -249,6 +252,7 @@ QWidget *TMain::buildMainSetupPage()
     connect(ShutdownButton, &QPushButton::clicked, this, [this] { ShutdownClick(); });
     connect(CloseConfigButton, &QPushButton::clicked, this, [this] { CloseConfigurationClick(); });
     connect(SaveSettingsButton, &QPushButton::clicked, this, [this] { SaveSettingsClick(); });
+    connect(ImportBookmarksButton, &QPushButton::clicked, this, [this] { ImportBookmarksClick(); });
     return page;
 }
 
@@ -397,6 +401,8 @@ void TMain::CancelRefresh()
 
 void TMain::SaveSettingsClick()
 {
+    // Saving is the user's word that the port in use becomes the saved one.
+    m_portForThisRun.clear();
     SaveSettings();
     m_messages->show(platform::MessagePresenter::Kind::Information,
                      QStringLiteral("Settings Saved.\r\nSome settings wil not take effect until the program is next \r\nstarted."));

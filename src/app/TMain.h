@@ -100,6 +100,9 @@ public:
     // Opens the instructions once the first showing has started the server:
     // from the server when it runs, else the page's file.
     void setInstructionsAtStart(bool wanted) { m_instructionsAtStart = wanted; }
+    // Adds the browsers' bookmarks to the Favorites folder, reports on the
+    // display and refreshes once when anything was added.
+    void ImportBookmarksClick();
     // Makes the local server the browser's start page; called once at start-up.
     void ClaimStartPage();
 
@@ -155,6 +158,9 @@ public:
 
     // The port the web server was last started on; saved as "Port".
     void setStartedPort(const QString &port) { m_startedPort = port; }
+    // A port asked for on the command line: served this run, but the settings
+    // file keeps its own "Port" until the user saves the settings.
+    void setPortForThisRun(const QString &port) { m_portForThisRun = port; }
 
     // Starts the web server on the requested port, or on a fallback port when
     // that one needs administrator rights, and makes the port it got the
@@ -219,9 +225,12 @@ private:
     // Said on the display after the banner, which clears it first.
     QStringList m_startNotices;
     bool m_instructionsAtStart = false;
+    QString m_portForThisRun;
+    QString m_savedPort; // the file's "Port" while a port for this run is in use
     bool m_closeAfterRefresh = false;
     bool m_inRefreshCommand = false; // the refresh driver keeps MainFlags::refreshRunning itself
     bool m_ending = false;
+    bool m_importing = false;
     bool m_busy = false;
 
 public:
@@ -251,6 +260,7 @@ public:
     QPushButton *BackgroundButton = nullptr;
     QPushButton *CloseConfigButton = nullptr;
     QPushButton *SaveSettingsButton = nullptr;
+    QPushButton *ImportBookmarksButton = nullptr;
     QListWidget *ListBox1 = nullptr;
     QLineEdit *PortEdit = nullptr;
     QPushButton *StartButton = nullptr;

@@ -63,6 +63,8 @@ void TMain::buildTrayMenu()
             [this] { Button2Click(); }, queued);
     connect(menuCommand(PopupMenu1, "Cancel1", QStringLiteral("C&ancel Refresh")), &QAction::triggered, this,
             [this] { CancelRefresh(); }, queued);
+    connect(menuCommand(PopupMenu1, "ImportBookmarks1", QStringLiteral("&Import Bookmarks")), &QAction::triggered,
+            this, [this] { ImportBookmarksClick(); }, queued);
     PopupMenu1->addSeparator();
     connect(menuCommand(PopupMenu1, "Configure1", QStringLiteral("&Configure")), &QAction::triggered, this,
             [this] { ShowMainWindow(); }, queued);

@@ -51,6 +51,9 @@ QString TMain::startWebServer(const QString &requestedPort)
         return {};
     setStartedPort(outcome.port);
     if (outcome.fellBack) {
+        // A port asked for on the command line stays a port for this run, wherever it landed.
+        if (m_portForThisRun == requestedPort.trimmed())
+            m_portForThisRun = outcome.port;
         PortEdit->setText(outcome.port);
         const QString notice = server::fallbackNotice(requestedPort.trimmed(), outcome.port);
         m_display.write(notice);

@@ -46,6 +46,10 @@ void TMain::LoadSettings()
 
     PortEdit->setText(file.readString(kData, QStringLiteral("Port"), QStringLiteral("80")));
     m_startedPort = PortEdit->text().trimmed();
+    if (!m_portForThisRun.isEmpty()) {
+        m_savedPort = m_startedPort;
+        PortEdit->setText(m_portForThisRun);
+    }
     DisplayHeaderCheckBox->setChecked(file.readBool(kData, QStringLiteral("DisplayHeader"), false));
     WriteLogFileCheckBox->setChecked(file.readBool(kData, QStringLiteral("LogToFile"), false));
 
@@ -82,7 +86,8 @@ void TMain::SaveSettings()
         dataFolder.chop(1);
     file.write(kData, QStringLiteral("DocDir"), dataFolder);
     file.write(kData, QStringLiteral("DefaultDoc"), QStringLiteral("viewer.htm"));
-    file.write(kData, QStringLiteral("Port"), m_startedPort);
+    const bool keepFilePort = !m_portForThisRun.isEmpty() && m_startedPort == m_portForThisRun;
+    file.write(kData, QStringLiteral("Port"), keepFilePort ? m_savedPort : m_startedPort);
     file.writeBool(kData, QStringLiteral("DisplayHeader"), DisplayHeaderCheckBox->isChecked());
     file.writeBool(kData, QStringLiteral("LogToFile"), WriteLogFileCheckBox->isChecked());
 

@@ -53,9 +53,10 @@ ChromiumThumbnailer::ChromiumThumbnailer(QString browser, const platform::Privat
 {
 }
 
-QStringList ChromiumThumbnailer::arguments(const QString &profile, const QString &screenshot, const std::string &url)
+QStringList ChromiumThumbnailer::arguments(const QString &profile, const QString &screenshot, const std::string &url,
+                                           const std::string &spkiPin)
 {
-    return {
+    QStringList list{
         QStringLiteral("--headless"),
         QStringLiteral("--no-sandbox"),
         QStringLiteral("--disable-gpu"),
@@ -89,8 +90,11 @@ QStringList ChromiumThumbnailer::arguments(const QString &profile, const QString
         QStringLiteral("--user-data-dir=") + profile + QStringLiteral("profile"),
         QStringLiteral("--screenshot=") + screenshot,
         QStringLiteral("--window-size=%1,%2").arg(kWindowWidth).arg(kWindowHeight),
-        QString::fromStdString(url),
     };
+    if (isSpkiPin(spkiPin))
+        list.append(QStringLiteral("--ignore-certificate-errors-spki-list=") + QString::fromStdString(spkiPin));
+    list.append(QString::fromStdString(url));
+    return list;
 }
 
 std::optional<QImage> ChromiumThumbnailer::render(const ThumbnailRequest &request)
@@ -105,7 +109,7 @@ std::optional<QImage> ChromiumThumbnailer::render(const ThumbnailRequest &reques
 
     QProcess process;
     process.setProgram(m_browser);
-    process.setArguments(arguments(profile.path(), screenshot, url));
+    process.setArguments(arguments(profile.path(), screenshot, url, request.spkiPin));
     process.setWorkingDirectory(profile.path());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), profile.path());

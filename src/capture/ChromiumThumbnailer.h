@@ -30,8 +30,11 @@ public:
 
     std::optional<QImage> render(const ThumbnailRequest &request) override;
 
-    // The command line for a page, without the program.
-    static QStringList arguments(const QString &profile, const QString &screenshot, const std::string &url);
+    // The command line for a page, without the program. A pin lets the
+    // browser take the one certificate the probe verified (the flag only
+    // works with a private profile, which every capture has).
+    static QStringList arguments(const QString &profile, const QString &screenshot, const std::string &url,
+                                 const std::string &spkiPin = {});
 
 private:
     QString m_browser;

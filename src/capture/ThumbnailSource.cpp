@@ -41,4 +41,18 @@ std::string renderableUrl(const std::string &url)
     return "http://" + trimmed;
 }
 
+bool isSpkiPin(const std::string &pin)
+{
+    // 32 bytes in base64: 43 characters and one "=". Anything else is no pin
+    // and must not reach the command line.
+    if (pin.size() != kSpkiPinLength || pin.back() != '=')
+        return false;
+    for (std::size_t i = 0; i + 1 < pin.size(); ++i) {
+        const char c = pin[i];
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '/')
+            return false;
+    }
+    return true;
+}
+
 } // namespace vistrel::capture

@@ -13,6 +13,10 @@ struct ThumbnailRequest
 {
     std::string url;   // as the shortcut holds it
     std::string title; // the page's title when known (UTF-8)
+    // Base64 of the SHA-256 of the SubjectPublicKeyInfo of the certificate the
+    // probe verified for an https page; empty otherwise. The browser may accept
+    // that one certificate and no other it cannot verify itself.
+    std::string spkiPin;
     std::chrono::milliseconds timeout{60000};
     const std::atomic<bool> *abandon = nullptr; // set: give up now
 };
@@ -27,6 +31,11 @@ public:
 };
 
 inline constexpr int kThumbnailSize = 122;
+// Base64 of a SHA-256 digest.
+inline constexpr std::size_t kSpkiPinLength = 44;
+
+// True for a well-formed pin (see ThumbnailRequest::spkiPin).
+bool isSpkiPin(const std::string &pin);
 
 // A screenshot cut to its top-left square and scaled smoothly to the thumbnail size.
 QImage squareThumbnail(const QImage &screenshot);

@@ -5,6 +5,7 @@
 #include "platform/MainFlags.h"
 
 #include <QCoreApplication>
+#include <QUrl>
 
 namespace vistrel::platform {
 
@@ -49,6 +50,18 @@ std::string favouriteFileName(std::string_view title)
     if (kept == "." || kept == "..")
         return {};
     return std::string(kept);
+}
+
+std::string favouriteNameFor(std::string_view title, std::string_view url)
+{
+    std::string name = favouriteFileName(title);
+    if (!name.empty())
+        return name;
+    const QUrl parsed(QString::fromUtf8(url.data(), qsizetype(url.size())));
+    name = favouriteFileName(parsed.host().toStdString());
+    if (name.empty())
+        name = favouriteFileName(url);
+    return name.empty() ? std::string("Favourite") : name;
 }
 
 } // namespace vistrel::platform

@@ -17,6 +17,11 @@ inline constexpr std::size_t kMaxFavouriteNameBytes = 200;
 // (never inside a UTF-8 sequence); empty when nothing usable is left.
 std::string favouriteFileName(std::string_view title);
 
+// The name of a favourite the program adds for url under a page or bookmark
+// title: the title made safe, else the site's host, else the whole address,
+// else "Favourite".
+std::string favouriteNameFor(std::string_view title, std::string_view url);
+
 // The two-line Internet shortcut the program writes itself: "[InternetShortcut]"
 // and "URL=" + url, each ended by CR LF. CR, LF and NUL are taken out of the URL
 // so that it cannot add lines of its own.

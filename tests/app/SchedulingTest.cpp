@@ -187,8 +187,8 @@ TEST(Commands, TrayMenuHoldsTheCommandsInOrderAndRunsThem)
     QStringList captions;
     for (QAction *action : m.PopupMenu1->actions())
         captions << (action->isSeparator() ? QString("-") : action->text());
-    EXPECT_EQ(captions, QStringList({"Manually &Refresh", "C&ancel Refresh", "-", "&Configure", "-", "Instructions",
-                                     "-", "C&lose"}));
+    EXPECT_EQ(captions, QStringList({"Manually &Refresh", "C&ancel Refresh", "&Import Bookmarks", "-", "&Configure", "-",
+                                     "Instructions", "-", "C&lose"}));
 
     m.PopupMenu1->actions().at(0)->trigger();
     EXPECT_EQ(p.refreshes, 0) << "menu commands run once the menu has gone";
@@ -202,7 +202,7 @@ TEST(Commands, TrayMenuHoldsTheCommandsInOrderAndRunsThem)
     m.cb_autostart->setChecked(true); // "Close" ends even so
     bool ended = false;
     QObject::connect(&m, &app::TMain::programEnding, [&] { ended = true; });
-    m.PopupMenu1->actions().at(7)->trigger();
+    m.PopupMenu1->actions().last()->trigger();
     QCoreApplication::processEvents();
     EXPECT_TRUE(ended);
     EXPECT_TRUE(m.flags().shutdownRequested);

@@ -157,6 +157,19 @@ TEST(ChromiumThumbnailer, TakesTheScreenshotTheBrowserWrites)
     EXPECT_EQ(fake.pids().size(), 1);
 }
 
+TEST(ChromiumThumbnailer, OnlyAWellFormedPinReachesTheBrowser)
+{
+    const std::string pin = "47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU=";
+    const QStringList pinned = ChromiumThumbnailer::arguments("/p/", "/p/s.png", "https://127.0.0.1:1/", pin);
+    EXPECT_TRUE(pinned.contains(QStringLiteral("--ignore-certificate-errors-spki-list=") + QString::fromStdString(pin)));
+    EXPECT_EQ(pinned.last(), "https://127.0.0.1:1/");
+    for (const std::string bad : {"", "x", "47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU", "47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hS,FU=",
+                                  "47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSu --x="}) {
+        const QStringList args = ChromiumThumbnailer::arguments("/p/", "/p/s.png", "https://127.0.0.1:1/", bad);
+        EXPECT_TRUE(args.filter(QStringLiteral("certificate")).isEmpty()) << bad;
+    }
+}
+
 TEST(ChromiumThumbnailer, TheBrowserGetsATempFolderShortEnoughForItsSocket)
 {
     // A deep TMPDIR, as a sandboxed session or a test HOME gives: the

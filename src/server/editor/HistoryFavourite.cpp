@@ -7,7 +7,6 @@
 #include "server/editor/FavouritesRoot.h"
 
 #include <QFile>
-#include <QUrl>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -20,13 +19,6 @@ namespace vistrel::server {
 namespace {
 
 constexpr std::string_view kShortcutExtension = ".URL";
-constexpr std::string_view kLastResortName = "Favourite";
-
-std::string safeName(std::string_view text)
-{
-    return platform::favouriteFileName(text);
-}
-
 // Whether the folder holds a file of that name in any ASCII letter case: on
 // the systems the favourites come from, those would be one file.
 bool nameTaken(const std::string &folder, std::string_view name)
@@ -54,14 +46,7 @@ HistoryFavourite::HistoryFavourite(platform::ProgramContext &context, TitleFetch
 
 std::string HistoryFavourite::favouriteName(std::string_view title, std::string_view url)
 {
-    std::string name = safeName(title);
-    if (!name.empty())
-        return name;
-    const QUrl parsed(QString::fromUtf8(url.data(), qsizetype(url.size())));
-    name = safeName(parsed.host().toStdString());
-    if (name.empty())
-        name = safeName(url);
-    return name.empty() ? std::string(kLastResortName) : name;
+    return platform::favouriteNameFor(title, url);
 }
 
 void HistoryFavourite::add(std::string_view postedName)
