@@ -4,7 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/TMain.h"
-#include "platform/MessagePresenter.h"
+#include "app/QtMessagePresenter.h"
 #include "platform/SingleInstanceChannel.h"
 #include "platform/TerminationSignals.h"
 
@@ -65,7 +65,7 @@ int runApplication(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vistrel"));
     QApplication::setQuitOnLastWindowClosed(false);
-    const bool interactive = platform::QtMessagePresenter::interactive();
+    const bool interactive = QtMessagePresenter::interactive();
 
     platform::SingleInstanceChannel channel;
     switch (channel.askOther()) {

@@ -1,6 +1,9 @@
 #include "app/TMain.h"
 
+#include "app/DeferredLabel.h"
 #include "app/LampWidget.h"
+#include "app/QtMessagePresenter.h"
+#include "app/ServerDisplayView.h"
 #include "catalogue/RefreshDriver.h"
 #include "pages/PageDiagnostics.h"
 #include "pages/PageSet.h"
@@ -29,12 +32,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <cstdlib>
-#include <QScrollBar>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -86,13 +87,13 @@ TMain::TMain(const platform::ProgramPaths &paths, std::unique_ptr<platform::Mess
              QWidget *parent)
     : QWidget(parent),
       m_paths(paths),
-      m_messages(messages ? std::move(messages) : std::make_unique<platform::QtMessagePresenter>()),
+      m_messages(messages ? std::move(messages) : std::make_unique<QtMessagePresenter>()),
       m_trace(paths.filesLogPath()),
       m_context{*this, *this, *m_messages, m_display, m_trace, m_flags, m_paths, m_registry, m_tempFolder}
 {
     setObjectName(QStringLiteral("TMain"));
     setWindowTitle(QStringLiteral("Vistrel"));
-    if (auto *qt = dynamic_cast<platform::QtMessagePresenter *>(m_messages.get()))
+    if (auto *qt = dynamic_cast<QtMessagePresenter *>(m_messages.get()))
         qt->setDisplaySink([this](const QString &line) { m_display.write(line); });
 
     buildControls();
@@ -108,18 +109,7 @@ TMain::TMain(const platform::ProgramPaths &paths, std::unique_ptr<platform::Mess
     ensureBackgroundPicture();
     setUpDesktop();
 
-    connect(&m_display, &platform::DisplayWriter::lineAdded, this, [this](const QString &line, int removed) {
-        QTextDocument *doc = DisplayMemo->document();
-        for (int i = 0; i < removed && doc->blockCount() > 0; ++i) {
-            QTextCursor cursor(doc->firstBlock());
-            cursor.select(QTextCursor::BlockUnderCursor);
-            cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-        }
-        DisplayMemo->appendPlainText(line);
-        DisplayMemo->verticalScrollBar()->setValue(DisplayMemo->verticalScrollBar()->maximum());
-    });
-    connect(&m_display, &platform::DisplayWriter::cleared, DisplayMemo, &QPlainTextEdit::clear);
+    m_displayView = new ServerDisplayView(m_display, DisplayMemo, this);
 }
 
 TMain::~TMain() = default;
@@ -318,7 +308,8 @@ void TMain::FormShow()
     if (WriteLogFileCheckBox->isChecked())
         openServerLog();
     WriteLogFileCheckBox->setChecked(m_display.isLogOpen());
-    ClientCountLabel->setText(QStringLiteral("0"));
+    m_clientCountText->setText(QStringLiteral("0"));
+    m_clientCountText->sync();
     m_display.clear();
     writeStartupBanner();
     for (const QString &notice : std::as_const(m_startNotices))

@@ -1,6 +1,7 @@
 // When refreshes start, the commands of the tray menu and the settings page.
 #include "app/BackgroundPicture.h"
 #include "app/BrowserIntegration.h"
+#include "app/QtMessagePresenter.h"
 #include "app/TMain.h"
 #include "app/TrayStatus.h"
 #include "platform/FolderMonitor.h"
@@ -113,7 +114,7 @@ void TMain::minimiseApplication()
 void TMain::LoadBackgroundClick()
 {
     // Nobody could answer the dialog without a display.
-    if (!platform::QtMessagePresenter::interactive())
+    if (!QtMessagePresenter::interactive())
         return;
     QStringList patterns;
     for (const QByteArray &format : QImageReader::supportedImageFormats())

@@ -2,6 +2,7 @@
 // at the first showing. The handlers themselves live in the server subsystem.
 #include "app/TMain.h"
 
+#include "app/DeferredLabel.h"
 #include "app/TrayStatus.h"
 #include "server/DocumentHandlers.h"
 #include "server/http/THttpServer.h"
@@ -37,8 +38,9 @@ void TMain::setUpWebServer()
         StartButton->setEnabled(!listening);
         StopButton->setEnabled(listening);
     });
+    m_clientCountText = new DeferredLabel(ClientCountLabel, this);
     connect(m_documents.get(), &server::DocumentHandlers::clientCountChanged, this,
-            [this](int count) { ClientCountLabel->setText(QString::number(count)); });
+            [this](int count) { m_clientCountText->setText(QString::number(count)); });
     connect(StartButton, &QPushButton::clicked, this, [this] { StartButtonClick(); });
     connect(StopButton, &QPushButton::clicked, this, [this] { StopButtonClick(); });
     connect(this, &TMain::firstShown, this, [this] { StartButtonClick(); });

@@ -2,34 +2,54 @@
 
 namespace vistrel::platform {
 
-DisplayWriter::DisplayWriter(QObject *parent) : QObject(parent) {}
-
-void DisplayWriter::appendRaw(const QString &line, int removed)
+DisplayWriter::DisplayWriter(QObject *parent) : QObject(parent)
 {
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(kLogFlushMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, &DisplayWriter::flushLog);
+}
+
+DisplayWriter::~DisplayWriter()
+{
+    m_log.close();
+}
+
+void DisplayWriter::appendRaw(const QString &line)
+{
+    if (m_lines.size() > kMaxLinesBeforeAdd)
+        m_lines.remove(0, m_lines.size() - kMaxLinesBeforeAdd);
     m_lines.append(line);
-    emit lineAdded(line, removed);
+    ++m_added;
+    emit changed();
+}
+
+void DisplayWriter::reportLogFailure(const QString &reason)
+{
+    // The log stays marked open: the next line tries again.
+    appendRaw(QStringLiteral("*** Exception EInOutError: %1 writing to log file ***").arg(reason));
 }
 
 void DisplayWriter::write(const QString &line)
 {
-    int removed = 0;
-    while (m_lines.size() > kMaxLinesBeforeAdd) {
-        m_lines.removeFirst();
-        ++removed;
-    }
-    appendRaw(line, removed);
-
+    appendRaw(line);
     if (!m_logOpen)
         return;
-    const QByteArray bytes = line.toUtf8() + "\r\n";
-    const bool ok = m_log.isOpen() && m_log.write(bytes) == bytes.size() && m_log.flush();
-    if (!ok) {
-        // The log stays marked open: the next line tries again.
-        const QString reason = m_log.errorString().isEmpty() ? QStringLiteral("write failed")
-                                                             : m_log.errorString();
-        appendRaw(QStringLiteral("*** Exception EInOutError: %1 writing to log file ***").arg(reason), 0);
-        m_log.unsetError();
-    }
+    m_log.append(line);
+    if (m_logFailing || m_log.pendingBytes() >= ServerLogFile::kFlushAtBytes)
+        flushLog();
+    else if (!m_flushTimer.isActive())
+        m_flushTimer.start();
+}
+
+void DisplayWriter::flushLog()
+{
+    m_flushTimer.stop();
+    if (!m_log.hasPending())
+        return;
+    const QString failure = m_log.flush();
+    m_logFailing = !failure.isEmpty();
+    if (m_logFailing)
+        reportLogFailure(failure);
 }
 
 void DisplayWriter::clear()
@@ -41,34 +61,23 @@ void DisplayWriter::clear()
 bool DisplayWriter::openLog(const QString &path, const QString &firstLine)
 {
     closeLog();
-    m_log.setFileName(path);
-    if (!m_log.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!m_log.open(path, firstLine))
         return false;
-    if (!firstLine.isEmpty()) {
-        const QByteArray bytes = firstLine.toUtf8() + "\r\n";
-        if (m_log.write(bytes) != bytes.size() || !m_log.flush()) {
-            m_log.close();
-            return false;
-        }
-    }
     m_logOpen = true;
+    m_logFailing = false;
     return true;
 }
 
 void DisplayWriter::closeLogWithLine(const QString &line)
 {
     m_logOpen = false;
-    if (m_log.isOpen()) {
-        m_log.write(line.toUtf8() + "\r\n");
-        m_log.close();
-    }
+    m_flushTimer.stop();
+    m_log.close(line);
 }
 
 void DisplayWriter::closeLog()
 {
-    if (m_log.isOpen())
-        m_log.close();
-    m_logOpen = false;
+    closeLogWithLine(QString());
 }
 
 } // namespace vistrel::platform

@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
 namespace vistrel::platform {
 
 // One way for every message box of the program. With a person at the screen it
@@ -20,20 +18,6 @@ public:
     void information(const QString &text) { show(Kind::Information, text); }
     void warning(const QString &text) { show(Kind::Warning, text); }
     void error(const QString &text) { show(Kind::Error, text); }
-};
-
-// Modal QMessageBox when a display is there, otherwise the headless path.
-class QtMessagePresenter : public MessagePresenter
-{
-public:
-    using LineSink = std::function<void(const QString &)>;
-    explicit QtMessagePresenter(LineSink displaySink = {});
-    void show(Kind kind, const QString &text, const QString &title = QString()) override;
-    void setDisplaySink(LineSink sink) { m_display = std::move(sink); }
-    static bool interactive();
-
-private:
-    LineSink m_display;
 };
 
 // Keeps what would have been shown, for tests.

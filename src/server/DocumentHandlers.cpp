@@ -1,14 +1,13 @@
 #include "server/DocumentHandlers.h"
 
 #include "platform/ProgramContext.h"
-#include "server/LocalTimeText.h"
 #include "server/PageTitle.h"
+#include "server/RequestClock.h"
 #include "server/SiteRedirect.h"
 #include "server/TMyHttpConnection.h"
 #include "server/http/HttpAnswers.h"
 #include "server/http/THttpConnection.h"
 
-#include <QDateTime>
 
 #include <algorithm>
 #include <exception>
@@ -132,7 +131,7 @@ void DocumentHandlers::getDocument(THttpConnection *client, THttpGetFlag &flag)
 {
     const qint32 n = nextRequestNumber();
     m_context.display.write(QStringLiteral("[%1 %2] %3: GET %4")
-                                .arg(localTimeText(QDateTime::currentDateTime(), u"HH:NN:SS"), clientAddress(client))
+                                .arg(m_clock.timeOfDay(), clientAddress(client))
                                 .arg(n)
                                 .arg(text(client->Path())));
     displayHeaderLines(client);

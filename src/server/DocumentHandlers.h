@@ -2,6 +2,7 @@
 
 #include "server/PortFallback.h"
 #include "server/PostGuard.h"
+#include "server/RequestClock.h"
 #include "server/editor/FormProcessor.h"
 #include "server/http/THttpServer.h"
 
@@ -87,6 +88,7 @@ private:
     TitleFetch m_fetchTitle;
     PostGuard m_guard;
     qint32 m_requests = 0;
+    RequestClock m_clock;
     // Posts are processed one after another: one may wait for a page title
     // while the next arrives.
     std::deque<PendingForm> m_forms;

@@ -10,6 +10,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -65,7 +66,75 @@ bool waitForFile(const QString &path, int ms)
     return QFile::exists(path);
 }
 
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Asks for /pageN.htm, N from 1 to count, one after another on one kept-alive
+// connection; returns how many were answered.
+int requestPages(quint16 port, int count)
+{
+    QTcpSocket socket;
+    for (int tries = 0; tries < 100 && socket.state() != QAbstractSocket::ConnectedState; ++tries) {
+        socket.abort();
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (!socket.waitForConnected(1000))
+            QThread::msleep(100);
+    }
+    int answered = 0;
+    QByteArray buffer;
+    for (int i = 1; i <= count; ++i) {
+        socket.write("GET /page" + QByteArray::number(i) + ".htm HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n");
+        qsizetype end = -1;
+        while ((end = buffer.indexOf("\r\n\r\n")) < 0 && socket.waitForReadyRead(5000))
+            buffer += socket.readAll();
+        if (end < 0)
+            break;
+        const QRegularExpression length(R"(Content-Length: (\d+))", QRegularExpression::CaseInsensitiveOption);
+        const qsizetype total = end + 4 + length.match(QString::fromLatin1(buffer.left(end))).captured(1).toLongLong();
+        while (buffer.size() < total && socket.waitForReadyRead(5000))
+            buffer += socket.readAll();
+        if (buffer.size() < total)
+            break;
+        buffer.remove(0, total);
+        ++answered;
+    }
+    return answered;
+}
+
 } // namespace
+
+TEST(Process, EveryAnsweredRequestIsInTheLogAfterSigtermOrSigint)
+{
+    if (binary().isEmpty() || !QFile::exists(binary()))
+        GTEST_SKIP() << "VISTREL_BINARY not set";
+    constexpr int kBurst = 300;
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        TempHome home;
+        const QString folder = home.file("program");
+        const quint16 port = freePort();
+        vistrel::test::writeAll(folder + "/vistrel.ini",
+                                "[General]\r\nStartup=0\r\nHistory=0\r\nAutoStart=0\r\n[Data]\r\nLogToFile=1\r\nPort="
+                                    + QByteArray::number(port) + "\r\n");
+        RunningCopy copy(home, folder);
+        copy.process.start();
+        ASSERT_TRUE(copy.process.waitForStarted());
+        ASSERT_EQ(requestPages(port, kBurst), kBurst);
+        ::kill(pid_t(copy.process.processId()), signalNumber);
+        ASSERT_TRUE(copy.process.waitForFinished(10000));
+
+        const QStringList log = QString::fromUtf8(readAll(folder + "/vistrel.log")).split("\r\n");
+        const QStringList gets = log.filter(": GET /page");
+        ASSERT_EQ(gets.size(), kBurst) << "signal " << signalNumber;
+        for (int i = 1; i <= kBurst; ++i)
+            EXPECT_TRUE(gets[i - 1].endsWith(QString("] %1: GET /page%1.htm").arg(i))) << gets[i - 1].toStdString();
+        EXPECT_TRUE(log.value(log.size() - 2).endsWith(" Log file Closed.]")) << log.value(log.size() - 2).toStdString();
+        EXPECT_EQ(log.last(), QString());
+    }
+}
 
 TEST(Process, SecondCopyDefersToTheFirstAndSigtermEndsLikeClose)
 {

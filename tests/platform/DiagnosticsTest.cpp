@@ -3,6 +3,12 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <csignal>
+#include <sys/resource.h>
 #include <gtest/gtest.h>
 
 using namespace vistrel::platform;
@@ -29,7 +35,7 @@ TEST(DisplayWriter, KeepsTheLatest201LinesAndCopiesThemToTheLog)
     EXPECT_FALSE(readAll(log).contains("after close"));
 }
 
-TEST(DisplayWriter, FailingLogAddsOneExceptionLinePerLineAndGoesOn)
+TEST(DisplayWriter, FailingLogWriteAddsOneExceptionLineAndGoesOn)
 {
     if (!QFile::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
@@ -37,12 +43,55 @@ TEST(DisplayWriter, FailingLogAddsOneExceptionLinePerLineAndGoesOn)
     ASSERT_TRUE(display.openLog("/dev/full"));
     display.write("first");
     display.write("second");
-    ASSERT_EQ(display.lines().size(), 4);
-    EXPECT_EQ(display.lines().at(0), QString("first"));
-    EXPECT_TRUE(display.lines().at(1).startsWith("*** Exception"));
-    EXPECT_TRUE(display.lines().at(1).endsWith(" writing to log file ***"));
-    EXPECT_EQ(display.lines().at(2), QString("second"));
+    display.flushLog();
+    // One failed write of the buffer, one line; then the log is tried line by line.
+    display.write("third");
+    ASSERT_EQ(display.lines().size(), 5) << display.lines().join('\n').toStdString();
+    EXPECT_EQ(display.lines().mid(0, 2), QStringList({"first", "second"}));
+    EXPECT_TRUE(display.lines().at(2).startsWith("*** Exception"));
+    EXPECT_TRUE(display.lines().at(2).endsWith(" writing to log file ***"));
+    EXPECT_EQ(display.lines().at(3), QString("third"));
+    EXPECT_TRUE(display.lines().at(4).startsWith("*** Exception"));
     EXPECT_TRUE(display.isLogOpen());
+    display.flushLog();
+    EXPECT_EQ(display.lines().size(), 5);
+}
+
+TEST(DisplayWriter, LogIsFlushedWithoutACloseAndNeverEndsInAPartialLine)
+{
+    TempHome home;
+    const QString log = home.file("vistrel.log");
+    {
+        DisplayWriter display;
+        ASSERT_TRUE(display.openLog(log, "[opened]"));
+        display.write("by the timer");
+        QDeadlineTimer deadline(10000);
+        while (!readAll(log).contains("by the timer\r\n") && !deadline.hasExpired()) {
+            QCoreApplication::processEvents();
+            QThread::msleep(20);
+        }
+        EXPECT_TRUE(readAll(log).contains("by the timer\r\n"));
+    }
+
+    // A file size limit makes the disk refuse the middle of a flush.
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    const qint64 before = QFileInfo(log).size();
+    DisplayWriter display;
+    ASSERT_TRUE(display.openLog(log));
+    struct rlimit limit = saved;
+    limit.rlim_cur = rlim_t(before + 10);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    display.write("a line longer than the ten bytes left");
+    display.flushLog();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(display.lines().last().startsWith("*** Exception"));
+    EXPECT_EQ(QFileInfo(log).size(), before);
+    display.write("after");
+    display.closeLog();
+    EXPECT_TRUE(readAll(log).endsWith("by the timer\r\nafter\r\n"));
 }
 
 TEST(DiagnosticMemo, FileHoldsExactlyTheMemoAfterEverySave)

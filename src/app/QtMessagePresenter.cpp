@@ -1,4 +1,4 @@
-#include "platform/MessagePresenter.h"
+#include "app/QtMessagePresenter.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-namespace vistrel::platform {
+namespace vistrel::app {
 
 QtMessagePresenter::QtMessagePresenter(LineSink displaySink) : m_display(std::move(displaySink)) {}
 
@@ -41,4 +41,4 @@ void QtMessagePresenter::show(Kind kind, const QString &text, const QString &tit
     std::fflush(stderr);
 }
 
-} // namespace vistrel::platform
+} // namespace vistrel::app
