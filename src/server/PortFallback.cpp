@@ -10,7 +10,7 @@ ListenOutcome listenWithFallback(THttpServer &server, const QString &requestedPo
     server.SetPort(requested);
     if (server.Start())
         return {true, QString::number(server.ListeningPort()), false};
-    if (server.ErrorKind() != QAbstractSocket::SocketAccessError)
+    if (!server.StartNeededRights())
         return {false, requested, false};
     for (quint16 port = kFallbackFirstPort; port <= kFallbackLastPort; ++port) {
         server.SetPort(QString::number(port));

@@ -4,7 +4,6 @@
 #include "server/http/HttpPath.h"
 #include "server/http/HttpTypes.h"
 
-#include <QAbstractSocket>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -80,9 +79,9 @@ public:
     // The port actually listened on (useful with Port "0").
     quint16 ListeningPort() const;
     QString ErrorString() const { return m_error; }
-    // What went wrong at the last Start(): AccessError when the port needs
-    // rights the program lacks, AddressInUseError when another program has it.
-    QAbstractSocket::SocketError ErrorKind() const { return m_errorKind; }
+    // The last Start() failed because the port needs rights the program lacks
+    // (as ports below 1024 do for an ordinary user), not because it is taken.
+    bool StartNeededRights() const { return m_startNeededRights; }
 
     int ClientCount() const { return int(m_clients.size()); }
     THttpConnection *Client(int index) const;
@@ -149,7 +148,7 @@ private:
     quint64 m_clientCounter = 0;
     QTimer m_sweep;
     QString m_error;
-    QAbstractSocket::SocketError m_errorKind = QAbstractSocket::UnknownSocketError;
+    bool m_startNeededRights = false;
 };
 
 } // namespace vistrel::server
