@@ -6,10 +6,14 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PACKAGES := cmake g++ make pkg-config libgtest-dev qt6-base-dev libxslt1-dev libxml2-dev \
             libjpeg-dev libsqlite3-dev chromium chromium-headless-shell fonts-dejavu-core xvfb \
-            xdotool x11-apps curl ca-certificates openssl
+            xdotool x11-apps curl ca-certificates openssl \
+            librsvg2-bin help2man desktop-file-utils dpkg-dev file
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+# Where `make install` puts the program; DESTDIR stages it elsewhere.
+PREFIX ?= /usr/local
+INSTALL_SUDO := $(shell [ "$$(id -u)" = 0 ] || [ -n "$(DESTDIR)" ] || [ -w "$(PREFIX)" ] || echo sudo)
 
-.PHONY: run test deps build unit e2e screenshots clean
+.PHONY: run test deps build unit e2e screenshots clean install package
 
 run: build
 	$(BUILD)/vistrel
@@ -38,6 +42,13 @@ e2e: build
 	cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error
 	cd tests/e2e && VISTREL_BINARY=$(CURDIR)/$(BUILD)/vistrel \
 	    VISTREL_PAGEGEN=$(CURDIR)/$(BUILD)/tests/e2e/vistrel_pagegen node --test
+
+install: build
+	$(INSTALL_SUDO) env DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, $(BUILD)/vistrel_VERSION_ARCH.deb, for `apt install ./$(BUILD)/vistrel_*.deb`.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # The README's pictures, taken by the acceptance run.
 screenshots: build

@@ -101,16 +101,19 @@ int runApplication(int argc, char **argv)
         tellHeadless(QStringLiteral("another start of the program cannot reach this one"));
 
     const platform::ProgramPaths paths = platform::ProgramPaths::compute();
+    bool instructionsWanted = false;
     if (!QFile::exists(paths.settingsPath)) {
         if (interactive) {
             Tfirst_run dialog;
             dialog.exec();
+            instructionsWanted = dialog.instructionsWanted();
         } else {
             tellHeadless(Tfirst_run::kText);
         }
     }
 
     TMain main(paths);
+    main.setInstructionsAtStart(instructionsWanted);
     if (!command.port().isEmpty())
         main.setPortForThisRun(command.port());
     channel.setWindow([&main] { return !main.isVisible() || main.isMinimized(); },

@@ -102,14 +102,20 @@ bool launchCommandLine(const QString &commandLine)
     return QProcess::startDetached(program, arguments);
 }
 
-void openInstructions(const platform::RegistryFile &registry, platform::MessagePresenter &messages,
-                      const QString &port)
+void openInBrowser(const platform::RegistryFile &registry, platform::MessagePresenter &messages,
+                   const QString &address)
 {
     const auto command = defaultBrowserCommand(registry);
     if (!command)
         return;
-    if (!launchCommandLine(browserCommandLine(*command, instructionsAddress(port))))
+    if (!launchCommandLine(browserCommandLine(*command, address)))
         messages.error(QLatin1String(kBrowserLaunchFailed));
+}
+
+void openInstructions(const platform::RegistryFile &registry, platform::MessagePresenter &messages,
+                      const QString &port)
+{
+    openInBrowser(registry, messages, instructionsAddress(port));
 }
 
 QByteArray builtInInstructionsPage()

@@ -38,6 +38,10 @@ QString browserCommandLine(const QString &command, const QString &address);
 // Starts the command line on its own; false when it could not be started.
 bool launchCommandLine(const QString &commandLine);
 
+// Opens the address with the default browser's command; says "Couldn't launch
+// default browser" when it does not start, and nothing without a command.
+void openInBrowser(const platform::RegistryFile &registry, platform::MessagePresenter &messages,
+                   const QString &address);
 // The tray's "Instructions": opens the instructions page in the default browser.
 // Says "Couldn't launch default browser" when the browser does not start.
 void openInstructions(const platform::RegistryFile &registry, platform::MessagePresenter &messages,

@@ -16,8 +16,6 @@ const QString Tfirst_run::kText = QStringLiteral(
     "then connect to the internet to retrieve copies of your favorite web sites.\r\nYou may change the configuration of Vistrel at any time \r\n"
     "by clicking on the icon in the system tray.\r\n\r\nFor more information visit the Vistrel web site by");
 
-const QString Tfirst_run::kWebSite = QStringLiteral("http://localhost/instructions.htm");
-
 namespace {
 
 // A small picture of a tray with the program's icon, so the user knows where to look.
@@ -75,8 +73,12 @@ Tfirst_run::Tfirst_run(QWidget *parent) : QDialog(parent)
     setModal(true);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(plain(kText), this));
-    auto *link = new QLabel(QStringLiteral("<a href=\"%1\">Clicking Here</a>").arg(kWebSite), this);
-    link->setOpenExternalLinks(true);
+    auto *link = new QLabel(QStringLiteral("<a href=\"instructions\">Clicking Here</a>"), this);
+    link->setObjectName(QStringLiteral("InstructionsLink"));
+    connect(link, &QLabel::linkActivated, this, [this] {
+        m_instructionsWanted = true;
+        accept();
+    });
     layout->addWidget(link);
     layout->addWidget(exampleTray(this));
     auto *buttons = new QDialogButtonBox(this);

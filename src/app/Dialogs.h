@@ -19,8 +19,16 @@ class Tfirst_run : public QDialog
     Q_OBJECT
 public:
     static const QString kText;
-    static const QString kWebSite;
     explicit Tfirst_run(QWidget *parent = nullptr);
+
+    // "Clicking Here" was followed. The instructions are served by the program
+    // itself, on a port known only once its server runs, so the caller opens
+    // them then; following the link also closes the dialog, as the program has
+    // to start for the page to be there.
+    bool instructionsWanted() const { return m_instructionsWanted; }
+
+private:
+    bool m_instructionsWanted = false;
 };
 
 } // namespace vistrel::app

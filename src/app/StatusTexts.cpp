@@ -55,9 +55,9 @@ QString busyIconStatusText(const RefreshProgress &progress, double now)
     return QStringLiteral("Vistrel is starting to fetch %1 web sites.").arg(progress.fetchTotal);
 }
 
-Balloon makeBalloon(const QString &text)
+Balloon makeBalloon(const QString &text, const QString &title)
 {
-    return {QString::fromLatin1(kBalloonTitle).left(kBalloonTitleLimit), text.left(kBalloonTextLimit)};
+    return {title.left(kBalloonTitleLimit), text.left(kBalloonTextLimit)};
 }
 
 } // namespace vistrel::app

@@ -6,6 +6,8 @@ namespace vistrel::app {
 
 inline constexpr const char *kTrayHint = "Vistrel (Right click for menu)";
 inline constexpr const char *kBalloonTitle = "Vistrel Status";
+// The title of the program's one-off messages, which are not a status.
+inline constexpr const char *kNoticeTitle = "Vistrel";
 inline constexpr int kBalloonTimeoutMs = 10000;
 // The notification area's limits on a balloon.
 inline constexpr int kBalloonTextLimit = 255;
@@ -31,6 +33,6 @@ struct Balloon
     QString title;
     QString text;
 };
-Balloon makeBalloon(const QString &text);
+Balloon makeBalloon(const QString &text, const QString &title = QString::fromLatin1(kBalloonTitle));
 
 } // namespace vistrel::app

@@ -316,9 +316,13 @@ void TMain::FormShow()
     m_clientCountText->sync();
     m_display.clear();
     writeStartupBanner();
+    for (const QString &notice : std::as_const(m_startNotices))
+        m_display.write(notice);
+    m_startNotices.clear();
     emit firstShown();
     writeStartupPages();
     ClaimStartPage();
+    openInstructionsAtStart();
     if (cb_startup->isChecked())
         QCoreApplication::postEvent(this, new QEvent(kRefreshMessage));
 }

@@ -12,6 +12,7 @@
 #include "platform/StatusSink.h"
 
 #include <QEvent>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -98,6 +99,9 @@ public:
     // False, with a message, when the file is not a usable picture.
     bool LoadBackground(const QString &pictureFile);
     void InstructionsClick();
+    // Opens the instructions once the first showing has started the server:
+    // from the server when it runs, else the page's file.
+    void setInstructionsAtStart(bool wanted) { m_instructionsAtStart = wanted; }
     // Adds the browsers' bookmarks to the Favorites folder, reports on the
     // display and refreshes once when anything was added.
     void ImportBookmarksClick();
@@ -163,6 +167,12 @@ public:
     // file keeps its own "Port" until the user saves the settings.
     void setPortForThisRun(const QString &port) { m_portForThisRun = port; }
 
+    // Starts the web server on the requested port, or on a fallback port when
+    // that one needs administrator rights, and makes the port it got the
+    // current one. Returns that port, or an empty text when the server could
+    // not start (the error box has then been shown).
+    QString startWebServer(const QString &requestedPort);
+
     // Web server page.
     void StartButtonClick();
     void StopButtonClick();
@@ -192,6 +202,8 @@ private:
     QWidget *buildWebServerPage();
     void writeStartupBanner();
     void ensureBackgroundPicture();
+    void ensureFavoritesFolder();
+    void openInstructionsAtStart();
     void finishProgram();
     void setUpDesktop();
     void buildTrayMenu();
@@ -217,6 +229,9 @@ private:
     std::unique_ptr<pages::PageDiagnostics> m_pageDiagnostics;
     std::unique_ptr<pages::PageSet> m_pages;
     QString m_startedPort = QStringLiteral("80");
+    // Said on the display after the banner, which clears it first.
+    QStringList m_startNotices;
+    bool m_instructionsAtStart = false;
     QString m_portForThisRun;
     QString m_savedPort; // the file's "Port" while a port for this run is in use
     bool m_closeAfterRefresh = false;

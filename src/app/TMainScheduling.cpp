@@ -5,9 +5,13 @@
 #include "app/TMain.h"
 #include "app/TrayStatus.h"
 #include "platform/FolderMonitor.h"
+#include "server/http/THttpServer.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QMenu>
@@ -38,6 +42,7 @@ void TMain::setUpDesktop()
     connect(Timer1, &QTimer::timeout, this, &TMain::Timer1Timer);
     connect(BackgroundButton, &QPushButton::clicked, this, [this] { LoadBackgroundClick(); });
 
+    ensureFavoritesFolder();
     RxFolderMonitor1 = new platform::FolderMonitor(this);
     RxFolderMonitor1->setObjectName(QStringLiteral("RxFolderMonitor1"));
     connect(RxFolderMonitor1, &platform::FolderMonitor::changed, this, &TMain::RxFolderMonitor1Change);
@@ -136,6 +141,31 @@ bool TMain::LoadBackground(const QString &pictureFile)
 void TMain::InstructionsClick()
 {
     openInstructions(m_registry, *m_messages, serverPort());
+}
+
+void TMain::openInstructionsAtStart()
+{
+    if (!m_instructionsAtStart)
+        return;
+    m_instructionsAtStart = false;
+    if (HttpServer1->IsListening())
+        InstructionsClick();
+    else
+        openInBrowser(m_registry, *m_messages,
+                      QUrl::fromLocalFile(m_paths.dataFolder + QLatin1String(kInstructionsPage)).toString());
+}
+
+// A Linux desktop has no Favorites folder of its own; an empty one gives the
+// folder monitor and the editor something to work on from the start.
+void TMain::ensureFavoritesFolder()
+{
+    const QString folder = m_paths.favoritesFolder;
+    if (QFileInfo::exists(folder))
+        return;
+    if (QDir().mkpath(folder))
+        m_startNotices << QStringLiteral("Created the empty Favorites folder %1").arg(folder);
+    else
+        m_startNotices << QStringLiteral("*** Unable to create the Favorites folder %1 ***").arg(folder);
 }
 
 void TMain::ClaimStartPage()

@@ -3,7 +3,7 @@
 #include "app/TMain.h"
 
 #include "app/DeferredLabel.h"
-
+#include "app/TrayStatus.h"
 #include "server/DocumentHandlers.h"
 #include "server/http/THttpServer.h"
 
@@ -11,7 +11,21 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <cstdio>
+
 namespace vistrel::app {
+
+namespace {
+
+// Without a screen nobody sees the display or a balloon; whoever started the
+// program still needs to know where its pages went.
+void tellOnStandardError(const QString &text)
+{
+    std::fprintf(stderr, "Vistrel: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace
 
 void TMain::setUpWebServer()
 {
@@ -32,11 +46,29 @@ void TMain::setUpWebServer()
     connect(this, &TMain::firstShown, this, [this] { StartButtonClick(); });
 }
 
+QString TMain::startWebServer(const QString &requestedPort)
+{
+    const server::ListenOutcome outcome = m_documents->start(requestedPort);
+    if (!outcome.listening)
+        return {};
+    setStartedPort(outcome.port);
+    if (outcome.fellBack) {
+        // A port asked for on the command line stays a port for this run, wherever it landed.
+        if (m_portForThisRun == requestedPort.trimmed())
+            m_portForThisRun = outcome.port;
+        PortEdit->setText(outcome.port);
+        const QString notice = server::fallbackNotice(requestedPort.trimmed(), outcome.port);
+        m_display.write(notice);
+        m_tray->notice(notice);
+        if (!platform::QtMessagePresenter::interactive())
+            tellOnStandardError(notice);
+    }
+    return outcome.port;
+}
+
 void TMain::StartButtonClick()
 {
-    const QString port = PortEdit->text().trimmed();
-    if (m_documents->start(port))
-        setStartedPort(port);
+    startWebServer(PortEdit->text());
 }
 
 void TMain::StopButtonClick()

@@ -131,6 +131,16 @@ void TrayStatus::showNotice(const QString &text)
     deliver(m_busy ? animatedtray : statictray, text);
 }
 
+void TrayStatus::notice(const QString &text)
+{
+    if (!m_available())
+        return;
+    const Balloon balloon = makeBalloon(text, QString::fromLatin1(kNoticeTitle));
+    QSystemTrayIcon *icon = m_busy ? animatedtray : statictray;
+    icon->showMessage(balloon.title, balloon.text, QSystemTrayIcon::Information, kBalloonTimeoutMs);
+    emit balloonShown(balloon.title, balloon.text);
+}
+
 void TrayStatus::deliver(QSystemTrayIcon *icon, const QString &text)
 {
     const bool available = m_available();

@@ -45,6 +45,10 @@ public:
     // Any other text, the same way as the status of the visible icon.
     void showNotice(const QString &text);
 
+    // A one-off message from the program (not a status), as a balloon on the
+    // visible icon; nothing without a notification area.
+    void notice(const QString &text);
+
     int frame() const { return m_frame; }
     bool isAnimating() const { return m_animation.isActive(); }
 

@@ -59,23 +59,23 @@ void DocumentHandlers::setConnectionFactory(THttpServer::ClientFactory factory)
         m_factory = std::move(factory);
 }
 
-bool DocumentHandlers::start(const QString &portText)
+ListenOutcome DocumentHandlers::start(const QString &portText)
 {
     QString docDir = m_context.paths.dataFolder;
     if (docDir.endsWith(QLatin1Char('/')))
         docDir.chop(1);
     m_server.SetDocDir(docDir);
     m_server.SetDefaultDoc(QString::fromLatin1(kDefaultDoc));
-    m_server.SetPort(portText.trimmed());
     m_server.SetClientFactory(m_factory);
     m_server.SetAddr(QString::fromLatin1(kListenAddress));
     m_server.SetListenBacklog(kListenBacklog);
     m_server.SetMaxClients(0);
-    if (m_server.Start())
-        return true;
-    m_context.messages.show(platform::MessagePresenter::Kind::Error,
-                            QStringLiteral("Unable to start internal Web server. Try choosing a different Web Server Port."));
-    return false;
+    const ListenOutcome outcome = listenWithFallback(m_server, portText);
+    if (!outcome.listening)
+        m_context.messages.show(
+            platform::MessagePresenter::Kind::Error,
+            QStringLiteral("Unable to start internal Web server. Try choosing a different Web Server Port."));
+    return outcome;
 }
 
 void DocumentHandlers::stop()

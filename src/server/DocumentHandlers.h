@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/PortFallback.h"
 #include "server/PostGuard.h"
 #include "server/RequestClock.h"
 #include "server/editor/FormProcessor.h"
@@ -40,8 +41,9 @@ public:
     ~DocumentHandlers() override;
 
     // Configures the server and starts listening on the port (blanks around it
-    // ignored); on failure the error box, and the server stays stopped.
-    bool start(const QString &portText);
+    // ignored), or on a fallback port when that one needs rights the program
+    // lacks; on failure the error box, and the server stays stopped.
+    ListenOutcome start(const QString &portText);
     void stop();
 
     // GET, HEAD and POST requests so far.

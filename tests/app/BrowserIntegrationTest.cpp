@@ -1,11 +1,16 @@
 #include "ProgramFixture.h"
 
 #include "app/BrowserIntegration.h"
+#include "app/Dialogs.h"
 #include "platform/RegistryFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QTcpServer>
+#include <QThread>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace vistrel;
@@ -147,6 +152,65 @@ TEST(Instructions, PageIsWrittenIntoTheDataFolderAndRenewedWhenOlder)
     ASSERT_TRUE(built.contains("Vistrel"));
     EXPECT_EQ(readAll(page), built);
     for (const char *topic : {"Autorefresh if Favourites change", "Site Timeout", "Save Changes", "history.htm",
-                              "registry.reg", "vistrel.ini", "\"Favorites\"="})
+                              "registry.reg", "vistrel.ini", "\"Favorites\"=", "Getting started",
+                              "vistrel --import-bookmarks", "Import Bookmarks", "Add to favourites",
+                              "from 8080 to 8099", "Capture secure sites"})
         EXPECT_TRUE(built.contains(topic)) << topic;
+}
+
+namespace {
+
+// A default browser that writes down the address it was given.
+QString recordingBrowser(const TempHome &home, platform::RegistryFile &registry)
+{
+    const QString script = home.file("browser.sh");
+    const QString record = home.file("opened.txt");
+    test::writeAll(script, ("#!/bin/sh\necho \"$1\" >> '" + record + "'\n").toUtf8());
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    registry.writeString("HKEY_CLASSES_ROOT\\.htm", QString(), "recorder");
+    registry.writeString("HKEY_CLASSES_ROOT\\recorder\\shell\\open\\command", QString(), script + " \"%1\"");
+    return record;
+}
+
+QByteArray waitForRecord(const QString &record)
+{
+    for (int i = 0; i < 100 && !QFile::exists(record); ++i)
+        QThread::msleep(50);
+    QThread::msleep(50);
+    return readAll(record);
+}
+
+} // namespace
+
+TEST(Instructions, FirstRunOpensThePageOnTheServersPortOrItsFileAndMakesTheFavoritesFolder)
+{
+    Tfirst_run dialog;
+    auto *link = dialog.findChild<QLabel *>("InstructionsLink");
+    ASSERT_NE(link, nullptr);
+    EXPECT_FALSE(dialog.instructionsWanted());
+    emit link->linkActivated(QStringLiteral("instructions"));
+    EXPECT_TRUE(dialog.instructionsWanted());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted) << "following the link lets the program start";
+
+    for (const bool serverStarts : {true, false}) {
+        test::ProgramFixture p;
+        ASSERT_TRUE(QDir(p.paths.favoritesFolder).removeRecursively());
+        platform::RegistryFile registry(platform::RegistryFile::defaultPath());
+        const QString record = recordingBrowser(p.home, registry);
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::Any, 0));
+        const QString port = QString::number(probe.serverPort());
+        if (serverStarts)
+            probe.close();
+        test::writeAll(p.paths.settingsPath, ("[General]\r\nStartup=0\r\n[Data]\r\nPort=" + port + "\r\n").toUtf8());
+        TMain &m = p.start();
+        m.setInstructionsAtStart(true);
+        m.FormShow();
+        const QString expected = serverStarts ? "http://localhost:" + port + "/instructions.htm"
+                                              : QUrl::fromLocalFile(p.paths.dataFolder + "instructions.htm").toString();
+        EXPECT_EQ(waitForRecord(record), (expected + "\n").toUtf8()) << "server starts: " << serverStarts;
+        // A missing Favorites folder is made, empty, and said.
+        EXPECT_TRUE(QDir(p.paths.favoritesFolder).exists() && QDir(p.paths.favoritesFolder).isEmpty());
+        EXPECT_TRUE(m.display().lines().contains("Created the empty Favorites folder " + p.paths.favoritesFolder));
+    }
 }

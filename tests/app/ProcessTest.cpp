@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -11,6 +13,12 @@
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include <pwd.h>
+#include <unistd.h>
 
 using vistrel::test::readAll;
 using vistrel::test::TempHome;
@@ -212,4 +220,116 @@ TEST(Process, TwoCopiesStartedTogetherOnAFirstRunLeaveOneRunning)
     running.process.terminate();
     ASSERT_TRUE(running.process.waitForFinished(10000));
     EXPECT_EQ(running.process.exitStatus(), QProcess::NormalExit);
+}
+
+namespace {
+
+// The lowest port an ordinary user may listen on (1024 unless the kernel says).
+int unprivilegedPortStart()
+{
+    QFile file("/proc/sys/net/ipv4/ip_unprivileged_port_start");
+    bool ok = file.open(QIODevice::ReadOnly);
+    const int value = ok ? file.readAll().trimmed().toInt(&ok) : 0;
+    return ok ? value : 1024;
+}
+
+// Hands the folder to "nobody", so the program can write there when run as nobody.
+void giveToNobody(const QString &folder)
+{
+    const passwd *nobody = ::getpwnam("nobody");
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    for (QString path = folder; nobody && !path.isEmpty(); path = it.hasNext() ? it.next() : QString())
+        (void)::chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid);
+}
+
+// Standard error until the pattern turns up; empty match after the time limit.
+QRegularExpressionMatch waitToSay(QProcess &process, const QRegularExpression &pattern, QByteArray &said)
+{
+    QRegularExpressionMatch match;
+    for (int waited = 0; waited < 20000 && !match.hasMatch(); waited += 100) {
+        process.waitForReadyRead(100);
+        said += process.readAllStandardError();
+        match = pattern.match(QString::fromLocal8Bit(said));
+    }
+    return match;
+}
+
+} // namespace
+
+TEST(Process, AnOrdinaryUserIsServedOnAFallbackPortWhenTheConfiguredOneNeedsRights)
+{
+    if (binary().isEmpty() || !QFile::exists(binary()))
+        GTEST_SKIP() << "VISTREL_BINARY not set";
+    const int lowestOpen = unprivilegedPortStart();
+    if (lowestOpen <= 1)
+        GTEST_SKIP() << "net.ipv4.ip_unprivileged_port_start=" << lowestOpen << ": no port needs rights here";
+    TempHome home;
+    const QString folder = home.file("program");
+    // Port 80, the default (no settings file), needs rights unless the kernel opens it to everyone.
+    const QByteArray reserved = QByteArray::number(80 < lowestOpen ? 80 : lowestOpen - 1);
+    if (reserved != "80")
+        vistrel::test::writeAll(folder + "/vistrel.ini", "[Data]\r\nPort=" + reserved + "\r\n");
+    // Root, as in CI, runs the program as nobody.
+    const QStringList asNobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    auto start = [&](RunningCopy &copy) {
+        if (::geteuid() == 0) {
+            giveToNobody(home.path());
+            copy.process.setArguments(asNobody + QStringList{copy.process.program()});
+            copy.process.setProgram("setpriv");
+        }
+        copy.process.start();
+        return copy.process.waitForStarted();
+    };
+    if (::geteuid() == 0) {
+        giveToNobody(home.path());
+        QProcess check;
+        check.start("setpriv", asNobody + QStringList{"/bin/sh", "-c", "test -w \"$0\"", home.path()});
+        if (!check.waitForFinished(10000) || check.exitCode() != 0)
+            GTEST_SKIP() << "cannot run as nobody with setpriv in " << home.path().toStdString() << ": "
+                         << check.readAllStandardError().toStdString();
+    }
+
+    QByteArray said;
+    quint16 port = 0;
+    {
+        RunningCopy copy(home, folder);
+        ASSERT_TRUE(start(copy));
+        const QRegularExpression fallback("Port " + QString::fromLatin1(reserved)
+                                          + " needs administrator rights: serving on port (\\d+)");
+        const auto notice = waitToSay(copy.process, fallback, said);
+        ASSERT_TRUE(notice.hasMatch()) << said.toStdString();
+        port = notice.captured(1).toUShort();
+        EXPECT_TRUE(port >= 8080 && port <= 8099) << port;
+        QByteArray page;
+        for (int i = 0; i < 100 && page.isEmpty(); ++i) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            if (socket.waitForConnected(1000) && socket.write("GET /view.htm HTTP/1.0\r\n\r\n") > 0)
+                while (socket.waitForReadyRead(5000) || socket.bytesAvailable())
+                    page += socket.readAll();
+            if (page.isEmpty())
+                QThread::msleep(100);
+        }
+        EXPECT_TRUE(page.startsWith("HTTP/1.0 200 OK")) << page.toStdString();
+        EXPECT_TRUE(page.endsWith(readAll(home.file("Documents/vistrel/view.htm"))));
+        EXPECT_TRUE(QFileInfo(home.file("Favorites")).isDir()) << "the missing Favorites folder is made";
+        copy.process.terminate();
+        ASSERT_TRUE(copy.process.waitForFinished(10000));
+    }
+    // The port it really served on is the one saved.
+    EXPECT_TRUE(readAll(folder + "/vistrel.ini").contains("Port=" + QByteArray::number(port) + "\r\n"));
+
+    // Every fallback port taken (by this test or anyone else): the old message, no server.
+    std::vector<std::unique_ptr<QTcpServer>> occupants;
+    for (quint16 p = 8080; p <= 8099; ++p)
+        occupants.emplace_back(std::make_unique<QTcpServer>())->listen(QHostAddress::Any, p);
+    vistrel::test::writeAll(folder + "/vistrel.ini", "[General]\r\nStartup=0\r\n[Data]\r\nPort=" + reserved + "\r\n");
+    RunningCopy copy(home, folder);
+    ASSERT_TRUE(start(copy));
+    said.clear();
+    EXPECT_TRUE(waitToSay(copy.process, QRegularExpression("Unable to start internal Web server\\. Try choosing a "
+                                                           "different Web Server Port\\."), said)
+                    .hasMatch())
+        << said.toStdString();
+    EXPECT_FALSE(said.contains("serving on port")) << said.toStdString();
 }

@@ -33,7 +33,7 @@ protected:
 
     void start()
     {
-        ASSERT_TRUE(handlers->start(QStringLiteral(" 0 ")));
+        ASSERT_TRUE(handlers->start(QStringLiteral(" 0 ")).listening);
         port = server.ListeningPort();
         ASSERT_NE(port, 0);
     }

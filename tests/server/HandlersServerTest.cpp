@@ -106,7 +106,7 @@ TEST_F(Handlers, ClientCountFollowsConnectionsAndServerStateFollowsStartAndStop)
     ASSERT_EQ(states.size(), 1);
     EXPECT_FALSE(states.last().at(0).toBool());
     EXPECT_EQ(t.display.lines().last(), "Server stopped");
-    ASSERT_TRUE(handlers->start(QString::number(port)));
+    ASSERT_TRUE(handlers->start(QString::number(port)).listening);
     EXPECT_TRUE(states.last().at(0).toBool());
     EXPECT_EQ(t.display.lines().last(), "Server is waiting for connections");
     // Every connection is the program's own class, with its posted-data buffer.
@@ -121,7 +121,7 @@ TEST_F(Handlers, StartOnAPortInUseShowsTheBoxAndStaysStopped)
     ASSERT_TRUE(occupant.listen(QHostAddress::Any, 0));
     handlers->stop();
     QSignalSpy states(handlers.get(), &vistrel::server::DocumentHandlers::listeningChanged);
-    EXPECT_FALSE(handlers->start(QString::number(occupant.serverPort())));
+    EXPECT_FALSE(handlers->start(QString::number(occupant.serverPort())).listening);
     EXPECT_FALSE(server.IsListening());
     EXPECT_TRUE(states.isEmpty());
     EXPECT_EQ(t.messages.texts(),

@@ -157,6 +157,7 @@ bool THttpServer::openListener()
     if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
         ::signal(SIGPIPE, SIG_IGN);
     m_error.clear();
+    m_startNeededRights = false;
     bool portOk = false;
     const uint port = m_port.trimmed().toUInt(&portOk);
     if (!portOk || port > 65535) {
@@ -176,6 +177,7 @@ bool THttpServer::openListener()
     m_listener->setListenBacklogSize(m_listenBacklog > 0 ? m_listenBacklog : 5);
     if (!m_listener->listen(address, quint16(port))) {
         m_error = m_listener->errorString();
+        m_startNeededRights = m_listener->serverError() == QAbstractSocket::SocketAccessError;
         return false;
     }
     updateSweep();

@@ -79,6 +79,9 @@ public:
     // The port actually listened on (useful with Port "0").
     quint16 ListeningPort() const;
     QString ErrorString() const { return m_error; }
+    // The last Start() failed because the port needs rights the program lacks
+    // (as ports below 1024 do for an ordinary user), not because it is taken.
+    bool StartNeededRights() const { return m_startNeededRights; }
 
     int ClientCount() const { return int(m_clients.size()); }
     THttpConnection *Client(int index) const;
@@ -145,6 +148,7 @@ private:
     quint64 m_clientCounter = 0;
     QTimer m_sweep;
     QString m_error;
+    bool m_startNeededRights = false;
 };
 
 } // namespace vistrel::server
