@@ -3,6 +3,7 @@
 #include "app/TMain.h"
 
 #include "app/DeferredLabel.h"
+#include "app/QtMessagePresenter.h"
 #include "app/TrayStatus.h"
 #include "server/DocumentHandlers.h"
 #include "server/http/THttpServer.h"
@@ -60,7 +61,7 @@ QString TMain::startWebServer(const QString &requestedPort)
         const QString notice = server::fallbackNotice(requestedPort.trimmed(), outcome.port);
         m_display.write(notice);
         m_tray->notice(notice);
-        if (!platform::QtMessagePresenter::interactive())
+        if (!QtMessagePresenter::interactive())
             tellOnStandardError(notice);
     }
     return outcome.port;
