@@ -1,5 +1,7 @@
 #include "catalogue/bookmarks/BookmarkTree.h"
 
+#include <QFile>
+
 namespace vistrel::catalogue {
 
 BookmarkTree::BookmarkTree()
@@ -39,6 +41,20 @@ bool BookmarkTree::importableUrl(const QByteArray &url)
         return false;
     const QByteArray scheme = url.left(colon).toLower();
     return scheme == "http" || scheme == "https" || scheme == "ftp" || scheme == "file";
+}
+
+std::optional<QByteArray> readBookmarkFile(const QString &path, QString &error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read the bookmark file (%1)").arg(file.errorString());
+        return std::nullopt;
+    }
+    if (file.size() > kMaxBookmarkFileBytes) {
+        error = QStringLiteral("the bookmark file is larger than %1 MiB").arg(kMaxBookmarkFileBytes / (1024 * 1024));
+        return std::nullopt;
+    }
+    return file.readAll();
 }
 
 } // namespace vistrel::catalogue

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 namespace vistrel::catalogue {
@@ -65,5 +66,12 @@ private:
     std::size_t m_skipped = 0;
     std::size_t m_flattened = 0;
 };
+
+// Bookmark files larger than this are refused rather than read into memory whole.
+inline constexpr qint64 kMaxBookmarkFileBytes = 512LL * 1024 * 1024;
+
+// The whole of an exported or browser bookmark file; empty, with error set,
+// when it cannot be read or passes kMaxBookmarkFileBytes.
+std::optional<QByteArray> readBookmarkFile(const QString &path, QString &error);
 
 } // namespace vistrel::catalogue

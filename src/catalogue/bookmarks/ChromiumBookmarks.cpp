@@ -1,6 +1,5 @@
 #include "catalogue/bookmarks/ChromiumBookmarks.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -45,16 +44,8 @@ void addChildren(BookmarkTree &tree, const QJsonObject &root, int target)
 
 std::optional<BookmarkTree> ChromiumBookmarks::read(const QString &bookmarksPath, QString &error)
 {
-    QFile file(bookmarksPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read the bookmark file (%1)").arg(file.errorString());
-        return std::nullopt;
-    }
-    if (file.size() > kMaxFileBytes) {
-        error = QStringLiteral("the bookmark file is larger than %1 MiB").arg(kMaxFileBytes / (1024 * 1024));
-        return std::nullopt;
-    }
-    return parse(file.readAll(), error);
+    const std::optional<QByteArray> bytes = readBookmarkFile(bookmarksPath, error);
+    return bytes ? parse(*bytes, error) : std::nullopt;
 }
 
 std::optional<BookmarkTree> ChromiumBookmarks::parse(const QByteArray &json, QString &error)

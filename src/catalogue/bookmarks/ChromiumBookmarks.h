@@ -13,9 +13,6 @@ namespace vistrel::catalogue {
 class ChromiumBookmarks
 {
 public:
-    // Larger files are refused rather than read into memory whole.
-    static constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
-
     // Empty, with error set, when the file cannot be read or is not such a document.
     static std::optional<BookmarkTree> read(const QString &bookmarksPath, QString &error);
     static std::optional<BookmarkTree> parse(const QByteArray &json, QString &error);

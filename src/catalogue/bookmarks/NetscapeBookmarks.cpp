@@ -1,6 +1,5 @@
 #include "catalogue/bookmarks/NetscapeBookmarks.h"
 
-#include <QFile>
 
 #include <vector>
 
@@ -159,16 +158,8 @@ QString NetscapeBookmarks::decodeText(QByteArrayView text)
 
 std::optional<BookmarkTree> NetscapeBookmarks::read(const QString &htmlPath, QString &error)
 {
-    QFile file(htmlPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read the bookmark file (%1)").arg(file.errorString());
-        return std::nullopt;
-    }
-    if (file.size() > kMaxFileBytes) {
-        error = QStringLiteral("the bookmark file is larger than %1 MiB").arg(kMaxFileBytes / (1024 * 1024));
-        return std::nullopt;
-    }
-    return parse(file.readAll(), error);
+    const std::optional<QByteArray> bytes = readBookmarkFile(htmlPath, error);
+    return bytes ? parse(*bytes, error) : std::nullopt;
 }
 
 std::optional<BookmarkTree> NetscapeBookmarks::parse(const QByteArray &html, QString &error)

@@ -16,7 +16,6 @@ namespace vistrel::catalogue {
 class NetscapeBookmarks
 {
 public:
-    static constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
 
     static std::optional<BookmarkTree> read(const QString &htmlPath, QString &error);
     static std::optional<BookmarkTree> parse(const QByteArray &html, QString &error);
