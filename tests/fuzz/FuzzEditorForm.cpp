@@ -6,21 +6,11 @@
 #include "server/editor/FormPieces.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include "FuzzCheck.h"
 
 using namespace vistrel;
 
 namespace {
-
-// Names the failed check's line, so a finding says which property broke.
-void check(bool condition, int line = __builtin_LINE())
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "check failed at line %d\n", line);
-    std::abort();
-}
 
 std::string percentEncodeAll(std::string_view bytes)
 {

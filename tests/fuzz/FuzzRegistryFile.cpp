@@ -4,22 +4,12 @@
 #include "platform/RegistryDocument.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include "FuzzCheck.h"
 
 using vistrel::platform::RegistryDocument;
 using vistrel::platform::RegistryValue;
 
 namespace {
-
-// Names the failed check's line, so a finding says which property broke.
-void check(bool condition, int line = __builtin_LINE())
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "check failed at line %d\n", line);
-    std::abort();
-}
 
 bool sameValue(const RegistryValue &a, const RegistryValue &b)
 {

@@ -11,21 +11,11 @@
 #include <QTemporaryDir>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include "FuzzCheck.h"
 
 using namespace vistrel::capture;
 
 namespace {
-
-// Names the failed check's line, so a finding says which property broke.
-void check(bool condition, int line = __builtin_LINE())
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "check failed at line %d\n", line);
-    std::abort();
-}
 
 // The text between a piece's quotes: no quote, no "<", no control byte, and
 // valid UTF-8, so the listing stays well-formed whatever the file held.
