@@ -109,7 +109,8 @@ TMain::TMain(const platform::ProgramPaths &paths, std::unique_ptr<platform::Mess
     ensureBackgroundPicture();
     setUpDesktop();
 
-    m_displayView = new ServerDisplayView(m_display, DisplayMemo, this);
+    // Owned by the window; it shows the display lazily from now on.
+    new ServerDisplayView(m_display, DisplayMemo, this);
 }
 
 TMain::~TMain() = default;

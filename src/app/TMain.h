@@ -53,7 +53,6 @@ namespace vistrel::app {
 
 class DeferredLabel;
 class LampWidget;
-class ServerDisplayView;
 class TrayStatus;
 
 // The private message that starts the first refresh once the event loop runs.
@@ -116,7 +115,6 @@ public:
     platform::ProgramContext &context() { return m_context; }
     platform::MainFlags &flags() { return m_flags; }
     platform::DisplayWriter &display() { return m_display; }
-    ServerDisplayView &displayView() { return *m_displayView; }
     platform::DiagnosticMemo &trace() { return m_trace; }
     const platform::ProgramPaths &paths() const { return m_paths; }
     platform::MessagePresenter &messages() { return *m_messages; }
@@ -221,7 +219,6 @@ private:
     platform::ProgramContext m_context;
 
     TrayStatus *m_tray = nullptr;
-    ServerDisplayView *m_displayView = nullptr;
     DeferredLabel *m_clientCountText = nullptr;
     std::function<void()> m_refreshCommand;
     std::unique_ptr<catalogue::RefreshDriver> m_refresh;
