@@ -1,4 +1,4 @@
-#include "LoopbackClient.h"
+#include "support/LoopbackClient.h"
 
 #include "server/http/HttpLimits.h"
 #include "server/http/THttpConnection.h"
