@@ -4,6 +4,7 @@
 #include "server/PostGuard.h"
 #include "server/RequestClock.h"
 #include "server/editor/FormProcessor.h"
+#include "server/http/THttpHandler.h"
 #include "server/http/THttpServer.h"
 
 #include <QObject>
@@ -23,7 +24,7 @@ class TMyHttpConnection;
 // The program's side of the web server: starts and stops it, counts and
 // shows the requests, answers "/site=" itself and takes the forms the pages
 // post. The window shows its state through the signals.
-class DocumentHandlers : public QObject
+class DocumentHandlers : public QObject, private THttpHandler
 {
     Q_OBJECT
 public:
@@ -67,19 +68,19 @@ private:
         QPointer<TMyHttpConnection> client;
     };
 
-    void serverStarted();
-    void serverStopped();
-    void clientConnect(THttpConnection *client);
-    void clientDisconnect(THttpConnection *client);
-    void getDocument(THttpConnection *client, THttpGetFlag &flag);
-    void headDocument(THttpConnection *client, THttpGetFlag &flag);
-    void postDocument(THttpConnection *client, THttpGetFlag &flag);
-    void postedData(THttpConnection *client);
+    void OnServerStarted() override;
+    void OnServerStopped() override;
+    void OnClientConnect(THttpConnection &client) override;
+    void OnClientDisconnect(THttpConnection &client) override;
+    THttpAnswer OnGetDocument(THttpConnection &client, THttpAnswer proposed) override;
+    THttpAnswer OnHeadDocument(THttpConnection &client, THttpAnswer proposed) override;
+    THttpAnswer OnPostDocument(THttpConnection &client, THttpAnswer proposed) override;
+    THttpAnswer OnPostedData(THttpConnection &client) override;
     void processNextForm();
 
     qint32 nextRequestNumber();
-    void displayHeaderLines(const THttpConnection *client);
-    static QString clientAddress(const THttpConnection *client);
+    void displayHeaderLines(const THttpConnection &client);
+    static QString clientAddress(const THttpConnection &client);
     std::string fetchTitle(const std::string &url) const;
 
     platform::ProgramContext &m_context;
