@@ -71,6 +71,12 @@ Outcome run(QByteArrayView data, uint32_t seed, bool split)
             for (const QByteArray &line : r.Headers.lines())
                 check(line.size() <= limits::kMaxHeaderLine && !line.isEmpty());
             check(r.ContentLength >= 0 && r.ContentLength <= limits::kMaxPostedBody);
+            // Every named line is found by its name in any letter case.
+            for (const QByteArray &line : r.Headers.lines()) {
+                const qsizetype colon = line.indexOf(':');
+                if (colon >= 0)
+                    check(!r.Headers.value(line.first(colon).toUpper()).isNull());
+            }
             check(!r.Version.isEmpty());
             outcome.requests.append(r);
             bodyLeft = r.ContentLength;

@@ -26,6 +26,21 @@ bool HttpDocumentFile::take(const httppath::OpenResult &opened)
     return m_fd >= 0;
 }
 
+THttpAnswer HttpDocumentFile::route(QByteArrayView requestPath, bool post, httppath::DocumentRoot &root,
+                                   const QByteArray &defaultDoc)
+{
+    const httppath::Mapping mapping = httppath::mapPath(requestPath, root.path());
+    m_path = mapping.Document;
+    if (mapping.OutsideRoot)
+        return THttpAnswer::forbidden();
+    if (post) {
+        m_path = httppath::applyDefaultDocument(m_path, defaultDoc);
+        return THttpAnswer::notFound();
+    }
+    open(m_path, root, defaultDoc);
+    return THttpAnswer::document();
+}
+
 void HttpDocumentFile::open(QByteArray document, httppath::DocumentRoot &root, const QByteArray &defaultDoc)
 {
     m_path = std::move(document);

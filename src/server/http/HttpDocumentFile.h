@@ -2,6 +2,7 @@
 
 #include "server/http/HttpPath.h"
 #include "server/http/HttpRange.h"
+#include "server/http/THttpAnswer.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -11,9 +12,9 @@
 
 namespace vistrel::server {
 
-// The document a GET or HEAD names, opened before the handler is asked: the
-// one look-up both finds the default document and keeps the file that will be
-// sent, so it cannot be swapped in between.
+// The document a request names. For GET and HEAD it is opened before the
+// handler is asked: the one look-up both finds the default document and keeps
+// the file that will be sent, so it cannot be swapped in between.
 class HttpDocumentFile
 {
 public:
@@ -22,10 +23,20 @@ public:
     HttpDocumentFile(const HttpDocumentFile &) = delete;
     HttpDocumentFile &operator=(const HttpDocumentFile &) = delete;
 
+    // Maps the request path onto `root` (opening the document unless `post`)
+    // and proposes the engine's answer: the document, 404 for a POST, 403
+    // outside the folder.
+    THttpAnswer route(QByteArrayView requestPath, bool post, httppath::DocumentRoot &root,
+                      const QByteArray &defaultDoc);
     // Opens `document` inside `root`; a folder holding `defaultDoc` opens
     // that instead. path() tells which.
     void open(QByteArray document, httppath::DocumentRoot &root, const QByteArray &defaultDoc);
     void close();
+    void forget()
+    {
+        close();
+        m_path.clear();
+    }
 
     const QByteArray &path() const { return m_path; }
     bool isOpen() const { return m_fd >= 0; }

@@ -3,6 +3,7 @@
 #include "server/http/HttpDocumentStream.h"
 #include "server/http/HttpLimits.h"
 
+#include <QScopedValueRollback>
 #include <QTcpSocket>
 
 #include <cerrno>
@@ -58,12 +59,7 @@ HttpSender::Progress HttpSender::pump()
     // stays at one batch however large the answer.
     if (m_pumping)
         return Progress::Busy;
-    m_pumping = true;
-    struct Reset
-    {
-        bool &flag;
-        ~Reset() { flag = false; }
-    } reset{m_pumping};
+    const QScopedValueRollback pumping(m_pumping, true);
 
     while (m_sending) {
         if (m_socket.bytesToWrite() > 0)
@@ -150,19 +146,29 @@ bool HttpSender::flush()
     return m_socket.bytesToWrite() == 0;
 }
 
-void HttpSender::shutdownSend()
+bool HttpSender::closeSend(qint64 now)
 {
+    if (m_drainDeadline > 0)
+        return true;
+    if (!flush())
+        return false;
     ::shutdown(int(m_socket.socketDescriptor()), SHUT_WR);
+    m_drainDeadline = now + limits::kCloseDrainTimeoutMs;
+    return true;
 }
 
-qint64 HttpSender::drain()
+bool HttpSender::drain()
 {
     // After an answer that closes the connection the client may still be
     // sending; its bytes are dropped so that the close stays orderly.
-    const qint64 n = m_socket.skip(m_socket.bytesAvailable());
-    if (n > 0)
+    if (const qint64 n = m_socket.skip(m_socket.bytesAvailable()); n > 0)
         m_drained += n;
-    return m_drained;
+    return m_drained <= limits::kCloseDrainMaxBytes;
+}
+
+bool HttpSender::closeOverdue(qint64 now, qint64 lastActivity, int idleMs) const
+{
+    return m_drainDeadline > 0 ? now >= m_drainDeadline : now - lastActivity >= idleMs;
 }
 
 } // namespace vistrel::server

@@ -38,10 +38,17 @@ public:
     bool canCloseAtOnce(bool requestUnread);
     // Pushes out what is queued; true once nothing is left to send.
     bool flush();
-    // Ends the sending side: the client reads the whole answer, then closes.
-    void shutdownSend();
-    // Reads and drops what the client still sends; the bytes dropped so far.
-    qint64 drain();
+
+    // The orderly close: once what is queued has gone, only the sending side
+    // ends, so the client reads the whole answer and then closes. True once
+    // that has happened (at once, or at a later call after bytes were written).
+    bool closeSend(qint64 now);
+    // Drops what the client still sends meanwhile; false once it has sent
+    // more than a closing connection reads.
+    bool drain();
+    // The close has waited too long: for the client to take the queued bytes
+    // (no byte moved for `idleMs`), or to close after the shutdown.
+    bool closeOverdue(qint64 now, qint64 lastActivity, int idleMs) const;
 
 private:
     Progress pump();
@@ -53,6 +60,7 @@ private:
     QByteArray m_header;
     std::unique_ptr<QIODevice> m_body;
     QString m_error;
+    qint64 m_drainDeadline = 0; // 0 until the sending side is shut
     qint64 m_drained = 0;
     bool m_sending = false;
     bool m_pumping = false;

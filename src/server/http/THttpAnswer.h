@@ -37,6 +37,7 @@ public:
     // The handler's answer for Bytes, the reason for Refused.
     const QByteArray &text() const { return m_text; }
     int status() const { return m_status; }
+    // No answer may follow this one on the connection.
     bool thenClose() const { return m_thenClose; }
 
 private:

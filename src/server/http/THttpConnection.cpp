@@ -1,15 +1,15 @@
 #include "server/http/THttpConnection.h"
 
 #include "server/http/HttpAnswers.h"
-#include "server/http/HttpConnectionOwner.h"
 #include "server/http/HttpLimits.h"
 #include "server/http/THttpHandler.h"
 
 #include <QBuffer>
+#include <QDeadlineTimer>
 #include <QLoggingCategory>
+#include <QScopedValueRollback>
 #include <QTcpSocket>
 
-#include <chrono>
 #include <exception>
 
 Q_LOGGING_CATEGORY(lcHttp, "vistrel.http", QtWarningMsg)
@@ -17,50 +17,8 @@ Q_LOGGING_CATEGORY(lcHttp, "vistrel.http", QtWarningMsg)
 namespace vistrel::server {
 
 namespace {
-
-qint64 nowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Whether the header of a handler's own answer gives its length, so that the
-// connection may be kept open behind it.
-bool declaresLength(const QByteArray &answer)
-{
-    const QByteArrayView start = QByteArrayView(answer).first(std::min(answer.size(), limits::kAnswerHeaderScan));
-    qsizetype end = start.indexOf("\r\n\r\n");
-    if (end < 0)
-        end = start.indexOf("\n\n");
-    if (end < 0)
-        return false;
-    HttpHeaders header;
-    qsizetype pos = start.indexOf('\n') + 1; // past the status line
-    while (pos > 0 && pos < end) {
-        qsizetype lineEnd = start.indexOf('\n', pos);
-        if (lineEnd < 0 || lineEnd > end)
-            lineEnd = end;
-        header.append(start.sliced(pos, lineEnd - pos).trimmed().toByteArray());
-        pos = lineEnd + 1;
-    }
-    return !header.value("content-length").trimmed().isEmpty();
-}
-
-struct BusyScope
-{
-    int &depth;
-    explicit BusyScope(int &d) : depth(++d) {}
-    ~BusyScope() { --depth; }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-};
-
+qint64 nowMs() { return QDeadlineTimer::current().deadline(); }
 } // namespace
-
-THttpConnection::THttpConnection(QObject *parent)
-    : QObject(parent)
-{
-}
 
 THttpConnection::~THttpConnection()
 {
@@ -71,7 +29,7 @@ THttpConnection::~THttpConnection()
 template <class F> void THttpConnection::guarded(F &&step)
 {
     // A fault in a handler or in the engine ends this connection only.
-    const BusyScope busy(m_busy);
+    const QScopedValueRollback busy(m_busy, m_busy + 1);
     try {
         step();
     } catch (const std::exception &e) {
@@ -83,17 +41,13 @@ template <class F> void THttpConnection::guarded(F &&step)
     }
 }
 
-THttpHandler *THttpConnection::handler() const
-{
-    return m_owner ? m_owner->handler() : nullptr;
-}
-
 void THttpConnection::attach(HttpConnectionOwner &owner, QTcpSocket *socket,
                              std::shared_ptr<httppath::DocumentRoot> root, QByteArray defaultDoc)
 {
     m_owner = &owner;
     m_socket = socket;
     m_sender.emplace(*socket);
+    m_receiver.attach(*socket);
     m_root = std::move(root);
     m_defaultDoc = std::move(defaultDoc);
     socket->setParent(this);
@@ -114,8 +68,6 @@ void THttpConnection::attach(HttpConnectionOwner &owner, QTcpSocket *socket,
     });
 }
 
-// ---- input ---------------------------------------------------------------
-
 void THttpConnection::scheduleInput()
 {
     if (m_inputScheduled || m_state == State::Closed)
@@ -134,21 +86,22 @@ void THttpConnection::processInput()
 {
     if (m_inInput || !m_socket)
         return;
-    m_inInput = true;
-    struct Reset
-    {
-        bool &flag;
-        ~Reset() { flag = false; }
-    } reset{m_inInput};
+    const QScopedValueRollback inInput(m_inInput, true);
 
     for (bool goOn = true; goOn;) {
         switch (m_state) {
-        case State::ReadingRequest: goOn = readRequest(); break;
+        case State::ReadingRequest:
+            switch (m_receiver.readHeader(nowMs())) {
+            case HttpReceiver::Header::NeedMore: goOn = false; break;
+            case HttpReceiver::Header::Complete: handleRequest(); break;
+            case HttpReceiver::Header::Failed:
+                refuse(m_receiver.parser().failureStatus(), m_receiver.parser().failureReason());
+                break;
+            }
+            break;
         case State::ReceivingBody: goOn = takeBody(); break;
         case State::DiscardingBody:
-            if (const qint64 n = m_socket->skip(std::min(m_socket->bytesAvailable(), m_bodyRemaining)); n > 0)
-                m_bodyRemaining -= n;
-            goOn = m_bodyRemaining == 0;
+            goOn = m_receiver.discardBody();
             if (goOn)
                 m_state = State::ReadingRequest;
             break;
@@ -162,69 +115,31 @@ void THttpConnection::processInput()
     }
 }
 
-bool THttpConnection::readRequest()
-{
-    if (m_parser.state() == HttpRequestParser::State::Complete)
-        m_parser.reset();
-    const qint64 available = m_socket->bytesAvailable();
-    if (available <= 0)
-        return false;
-    const QByteArray chunk = m_socket->peek(std::min<qint64>(available, limits::kParseChunk));
-    qsizetype consumed = 0;
-    const HttpRequestParser::Status status = m_parser.feed(chunk, &consumed);
-    m_socket->skip(consumed);
-    if (m_parser.inRequest() && m_headerStart < 0)
-        m_headerStart = nowMs();
-    if (status == HttpRequestParser::Status::Failed) {
-        refuse(m_parser.failureStatus(), m_parser.failureReason());
-        return false;
-    }
-    if (status == HttpRequestParser::Status::HeaderComplete)
-        handleRequest();
-    return true;
-}
-
 bool THttpConnection::takeBody()
 {
     // Called once even for an empty body; else only when bytes have arrived.
-    if (m_bodyRemaining > 0 && m_socket->bytesAvailable() == 0)
+    const qint64 before = m_receiver.bodyRemaining();
+    if (before > 0 && !m_receiver.bodyWaiting())
         return false;
-    const qint64 before = m_bodyRemaining;
     THttpHandler *h = handler();
     THttpAnswer answer = h ? h->OnPostedData(*this) : THttpAnswer::none();
     if (m_state != State::ReceivingBody)
         return true; // answered or closed meanwhile
     if (answer.kind() == THttpAnswer::Kind::TakeBody) {
-        if (m_bodyRemaining > 0)
-            return m_bodyRemaining != before; // else the handler takes the bytes at the next arrival
+        if (m_receiver.bodyRemaining() > 0)
+            return m_receiver.bodyRemaining() != before; // else the handler takes the bytes at the next arrival
         answer = THttpAnswer::none();
     }
     give(answer, false);
     return true;
 }
 
-qint64 THttpConnection::Receive(char *buffer, qint64 size)
-{
-    if (m_state != State::ReceivingBody)
-        return 0;
-    size = std::min(size, m_bodyRemaining);
-    if (size <= 0)
-        return 0;
-    const qint64 n = m_socket->read(buffer, size);
-    if (n > 0)
-        m_bodyRemaining -= n;
-    return n;
-}
-
-// ---- requests ------------------------------------------------------------
-
 void THttpConnection::handleRequest()
 {
     const HttpRequest &r = req();
-    m_headerStart = -1;
-    m_bodyRemaining = r.ContentLength;
+    m_receiver.expectBody(r.ContentLength);
     m_closeAfterSend = false;
-    m_document.clear();
+    m_file.forget();
 
     if (r.HasTransferEncoding) {
         refuse(501, "Transfer-Encoding is not supported.");
@@ -244,29 +159,21 @@ void THttpConnection::handleRequest()
         return;
     }
 
-    const httppath::Mapping mapping = httppath::mapPath(r.Path, m_root->path());
-    m_document = mapping.Document;
-    THttpAnswer proposed = THttpAnswer::forbidden();
-    if (!mapping.OutsideRoot && post) {
-        m_document = httppath::applyDefaultDocument(m_document, m_defaultDoc);
-        proposed = THttpAnswer::notFound();
-    } else if (!mapping.OutsideRoot) {
-        m_file.open(m_document, *m_root, m_defaultDoc);
-        m_document = m_file.path();
-        proposed = THttpAnswer::document();
-    }
+    THttpAnswer proposed = m_file.route(r.Path, post, *m_root, m_defaultDoc);
     if (h) {
         proposed = get    ? h->OnGetDocument(*this, std::move(proposed))
                    : head ? h->OnHeadDocument(*this, std::move(proposed))
                           : h->OnPostDocument(*this, std::move(proposed));
     }
-    if (m_state == State::ReadingRequest) {
-        if (post && proposed.kind() == THttpAnswer::Kind::TakeBody)
-            m_state = State::ReceivingBody;
-        else
-            give(proposed, head);
-    }
-    m_file.close();
+    if (m_state != State::ReadingRequest)
+        return;
+    if (post && proposed.kind() == THttpAnswer::Kind::TakeBody)
+        m_state = State::ReceivingBody;
+    else
+        give(proposed, head);
+    // Kept only for a document answer that comes later.
+    if (m_state != State::AwaitingAnswer)
+        m_file.close();
 }
 
 void THttpConnection::give(const THttpAnswer &answer, bool head)
@@ -294,18 +201,14 @@ void THttpConnection::Answer(const THttpAnswer &answer)
     if (m_state != State::AwaitingAnswer && m_state != State::ReceivingBody)
         return;
     guarded([&] { give(answer, Method() == "HEAD"); });
+    m_file.close();
 }
-
-// ---- answers -------------------------------------------------------------
 
 void THttpConnection::sendDocument(bool withBody)
 {
+    // Neither a folder nor a device is a document.
     if (!m_file.isRegular()) {
-        // Neither a folder nor a device is a document.
-        if (m_file.escaped())
-            sendBuiltIn(answers::forbidden(Version(), Path()));
-        else
-            sendBuiltIn(answers::notFound(Version(), Path()));
+        sendBuiltIn(m_file.escaped() ? answers::forbidden(Version(), Path()) : answers::notFound(Version(), Path()));
         return;
     }
     HttpDocumentFile::Answer a = m_file.answer(Version(), req().Ranges, KeepAlive(), withBody);
@@ -317,7 +220,7 @@ void THttpConnection::sendBytes(const QByteArray &answer, bool thenClose)
     auto body = std::make_unique<QBuffer>();
     body->setData(answer);
     body->open(QIODevice::ReadOnly);
-    m_closeAfterSend = thenClose || !declaresLength(answer);
+    m_closeAfterSend = thenClose;
     startSending({}, std::move(body));
 }
 
@@ -347,7 +250,7 @@ void THttpConnection::refuse(int status, QByteArrayView reason)
     const answers::BuiltIn a = answers::refused(version, status, reason.toByteArray());
     m_sender->write(a.Header);
     m_sender->write(a.Body);
-    m_headerStart = -1;
+    m_receiver.stopHeaderClock();
     beginClosing();
 }
 
@@ -361,12 +264,10 @@ void THttpConnection::closeUnlessKeepAlive()
 
 void THttpConnection::nextRequest()
 {
-    m_state = m_bodyRemaining > 0 ? State::DiscardingBody : State::ReadingRequest;
+    m_state = m_receiver.bodyRemaining() > 0 ? State::DiscardingBody : State::ReadingRequest;
     if (!m_inInput && m_socket->bytesAvailable() > 0)
         scheduleInput();
 }
-
-// ---- sending -------------------------------------------------------------
 
 void THttpConnection::startSending(QByteArray header, std::unique_ptr<QIODevice> body)
 {
@@ -394,8 +295,8 @@ void THttpConnection::onBytesWritten()
     m_lastActivity = nowMs();
     if (m_state == State::Sending)
         progress(m_sender->resume());
-    else if (m_state == State::Closing && m_sender->flush())
-        shutdownSend();
+    else if (m_state == State::Closing && m_sender->closeSend(nowMs()))
+        beginClosing();
 }
 
 void THttpConnection::finishSending()
@@ -410,8 +311,6 @@ void THttpConnection::finishSending()
     else
         nextRequest();
 }
-
-// ---- closing -------------------------------------------------------------
 
 void THttpConnection::Close()
 {
@@ -429,7 +328,7 @@ void THttpConnection::closeAfterAnswer()
     // answer handed to the kernel, closing the socket at once still delivers
     // the answer and then the FIN, and spares waiting for the client's own
     // close.
-    if (m_sender->canCloseAtOnce(m_bodyRemaining > 0))
+    if (m_sender->canCloseAtOnce(m_receiver.bodyRemaining() > 0))
         Abort();
     else
         beginClosing();
@@ -437,26 +336,16 @@ void THttpConnection::closeAfterAnswer()
 
 void THttpConnection::beginClosing()
 {
-    if (m_state >= State::Closing)
+    if (m_state >= State::Draining)
         return;
-    m_state = State::Closing;
-    m_bodyRemaining = 0;
-    m_drainDeadline = 0;
-    if (m_sender->flush())
-        shutdownSend();
-}
-
-void THttpConnection::shutdownSend()
-{
-    m_state = State::Draining;
-    m_drainDeadline = nowMs() + limits::kCloseDrainTimeoutMs;
-    m_sender->shutdownSend();
+    m_receiver.forgetBody();
+    m_state = m_sender->closeSend(nowMs()) ? State::Draining : State::Closing;
     drain();
 }
 
 void THttpConnection::drain()
 {
-    if (m_sender->drain() > limits::kCloseDrainMaxBytes)
+    if (!m_sender->drain())
         Abort();
 }
 
@@ -464,8 +353,6 @@ void THttpConnection::Abort()
 {
     if (m_state == State::Closed)
         return;
-    if (m_sender)
-        m_sender->drop();
     if (m_socket)
         m_socket->abort();
     reportClosed(0);
@@ -476,7 +363,8 @@ void THttpConnection::reportClosed(int error)
     if (m_state == State::Closed)
         return;
     m_state = State::Closed;
-    // The file goes now, not when the object is finally released.
+    // The files go now, not when the object is finally released.
+    m_file.close();
     if (m_sender)
         m_sender->drop();
     if (m_owner)
@@ -489,8 +377,7 @@ void THttpConnection::checkTimeouts(qint64 now, int idleMs, int headerMs)
     case State::Closed: return;
     case State::Closing:
     case State::Draining:
-        // Still flushing, the answer has the idle time to go on moving.
-        if (m_drainDeadline > 0 ? now >= m_drainDeadline : now - m_lastActivity >= idleMs)
+        if (m_sender->closeOverdue(now, m_lastActivity, idleMs))
             Abort();
         return;
     case State::AwaitingAnswer:
@@ -499,7 +386,7 @@ void THttpConnection::checkTimeouts(qint64 now, int idleMs, int headerMs)
         return;
     default: break;
     }
-    if (m_headerStart >= 0 && now - m_headerStart >= headerMs) {
+    if (m_receiver.headerLate(now, headerMs)) {
         guarded([this] { refuse(408, "The request header did not arrive in time."); });
         return;
     }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "server/http/HttpConnectionOwner.h"
 #include "server/http/HttpDocumentFile.h"
 #include "server/http/HttpPath.h"
-#include "server/http/HttpRequestParser.h"
+#include "server/http/HttpReceiver.h"
 #include "server/http/HttpSender.h"
 #include "server/http/THttpAnswer.h"
 
@@ -17,7 +18,6 @@ class QTcpSocket;
 
 namespace vistrel::server {
 
-class HttpConnectionOwner;
 class THttpHandler;
 namespace answers {
 struct BuiltIn;
@@ -43,7 +43,7 @@ public:
         Closed,
     };
 
-    explicit THttpConnection(QObject *parent = nullptr);
+    explicit THttpConnection(QObject *parent = nullptr) : QObject(parent) {}
     ~THttpConnection() override;
 
     // The request as received.
@@ -56,7 +56,7 @@ public:
     qint64 RequestContentLength() const { return req().ContentLength; }
     bool KeepAlive() const { return req().KeepAlive; }
     // The file path the request maps to.
-    const QByteArray &Document() const { return m_document; }
+    const QByteArray &Document() const { return m_file.path(); }
 
     const QString &PeerAddr() const { return m_peerAddr; }
     quint16 PeerPort() const { return m_peerPort; }
@@ -64,7 +64,10 @@ public:
 
     // Reads up to `size` bytes of an accepted POST's body, never beyond it.
     // Returns the count, 0 or less when nothing is available.
-    qint64 Receive(char *buffer, qint64 size);
+    qint64 Receive(char *buffer, qint64 size)
+    {
+        return m_state == State::ReceivingBody ? m_receiver.readBody(buffer, size) : 0;
+    }
     // Gives the answer a handler promised with THttpAnswer::pending().
     void Answer(const THttpAnswer &answer);
     // Closes once the answer being sent has gone; Abort() drops it at once.
@@ -81,11 +84,10 @@ public:
     void scheduleInput();
 
 private:
-    const HttpRequest &req() const { return m_parser.request(); }
-    THttpHandler *handler() const;
+    const HttpRequest &req() const { return m_receiver.request(); }
+    THttpHandler *handler() const { return m_owner ? m_owner->handler() : nullptr; }
 
     void processInput();
-    bool readRequest();
     bool takeBody();
     void handleRequest();
     void give(const THttpAnswer &answer, bool head);
@@ -100,7 +102,6 @@ private:
     void nextRequest();
     void closeAfterAnswer();
     void beginClosing();
-    void shutdownSend();
     void drain();
     void onBytesWritten();
     void reportClosed(int error);
@@ -115,10 +116,8 @@ private:
     quint16 m_peerPort = 0;
 
     State m_state = State::ReadingRequest;
-    HttpRequestParser m_parser;
-    QByteArray m_document;
+    HttpReceiver m_receiver;
     HttpDocumentFile m_file;
-    qint64 m_bodyRemaining = 0;
     // The answer being sent cannot be followed by another on this connection.
     bool m_closeAfterSend = false;
 
@@ -129,9 +128,6 @@ private:
     bool m_inputScheduled = false;
 
     qint64 m_lastActivity = 0;
-    qint64 m_headerStart = -1;
-    // 0 while closing waits on the idle time instead.
-    qint64 m_drainDeadline = 0;
 };
 
 } // namespace vistrel::server

@@ -5,13 +5,13 @@
 #include "server/http/THttpConnection.h"
 #include "server/http/THttpHandler.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include <chrono>
 #include <exception>
 #include <csignal>
 
@@ -21,8 +21,7 @@ namespace {
 
 qint64 nowMs()
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return QDeadlineTimer::current().deadline();
 }
 
 } // namespace
