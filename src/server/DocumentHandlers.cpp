@@ -36,7 +36,6 @@ DocumentHandlers::~DocumentHandlers()
     m_server.SetHandler(nullptr);
 }
 
-
 void DocumentHandlers::setConnectionFactory(THttpServer::ClientFactory factory)
 {
     if (factory)
@@ -67,24 +66,24 @@ void DocumentHandlers::stop()
     m_server.Stop();
 }
 
-void DocumentHandlers::OnServerStarted()
+void DocumentHandlers::HttpServer1ServerStarted()
 {
     emit listeningChanged(true);
     m_context.display.write(QStringLiteral("Server is waiting for connections"));
 }
 
-void DocumentHandlers::OnServerStopped()
+void DocumentHandlers::HttpServer1ServerStopped()
 {
     emit listeningChanged(false);
     m_context.display.write(QStringLiteral("Server stopped"));
 }
 
-void DocumentHandlers::OnClientConnect(THttpConnection &)
+void DocumentHandlers::HttpServer1ClientConnect(THttpConnection &)
 {
     emit clientCountChanged(m_server.ClientCount());
 }
 
-void DocumentHandlers::OnClientDisconnect(THttpConnection &)
+void DocumentHandlers::HttpServer1ClientDisconnect(THttpConnection &)
 {
     // The leaving client is still counted while this runs.
     emit clientCountChanged(m_server.ClientCount() - 1);
@@ -113,7 +112,7 @@ void DocumentHandlers::displayHeaderLines(const THttpConnection &client)
         m_context.display.write(QStringLiteral("HDR%1) %2").arg(++i).arg(text(line)));
 }
 
-THttpAnswer DocumentHandlers::OnGetDocument(THttpConnection &client, THttpAnswer proposed)
+THttpAnswer DocumentHandlers::HttpServer1GetDocument(THttpConnection &client, THttpAnswer proposed)
 {
     const qint32 n = nextRequestNumber();
     m_context.display.write(QStringLiteral("[%1 %2] %3: GET %4")
@@ -128,14 +127,14 @@ THttpAnswer DocumentHandlers::OnGetDocument(THttpConnection &client, THttpAnswer
     return THttpAnswer::refused(400, "The address to go to holds a line break or a zero byte.");
 }
 
-THttpAnswer DocumentHandlers::OnHeadDocument(THttpConnection &client, THttpAnswer proposed)
+THttpAnswer DocumentHandlers::HttpServer1HeadDocument(THttpConnection &client, THttpAnswer proposed)
 {
     const qint32 n = nextRequestNumber();
     m_context.display.write(QStringLiteral("%1: HEAD %2").arg(n).arg(text(client.Path())));
     return proposed;
 }
 
-THttpAnswer DocumentHandlers::OnPostDocument(THttpConnection &client, THttpAnswer)
+THttpAnswer DocumentHandlers::HttpServer1PostDocument(THttpConnection &client)
 {
     const qint32 n = nextRequestNumber();
     m_context.display.write(QStringLiteral("%1: POST %2").arg(n).arg(text(client.Path())));
@@ -153,7 +152,7 @@ THttpAnswer DocumentHandlers::OnPostDocument(THttpConnection &client, THttpAnswe
     return THttpAnswer::takeBody();
 }
 
-THttpAnswer DocumentHandlers::OnPostedData(THttpConnection &client)
+THttpAnswer DocumentHandlers::HttpServer1PostedData(THttpConnection &client)
 {
     auto *own = qobject_cast<TMyHttpConnection *>(&client);
     if (!own)

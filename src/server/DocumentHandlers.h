@@ -68,14 +68,30 @@ private:
         QPointer<TMyHttpConnection> client;
     };
 
-    void OnServerStarted() override;
-    void OnServerStopped() override;
-    void OnClientConnect(THttpConnection &client) override;
-    void OnClientDisconnect(THttpConnection &client) override;
-    THttpAnswer OnGetDocument(THttpConnection &client, THttpAnswer proposed) override;
-    THttpAnswer OnHeadDocument(THttpConnection &client, THttpAnswer proposed) override;
-    THttpAnswer OnPostDocument(THttpConnection &client, THttpAnswer proposed) override;
-    THttpAnswer OnPostedData(THttpConnection &client) override;
+    // The server's events, each to the handler named after the server.
+    void OnServerStarted() override { HttpServer1ServerStarted(); }
+    void OnServerStopped() override { HttpServer1ServerStopped(); }
+    void OnClientConnect(THttpConnection &client) override { HttpServer1ClientConnect(client); }
+    void OnClientDisconnect(THttpConnection &client) override { HttpServer1ClientDisconnect(client); }
+    THttpAnswer OnGetDocument(THttpConnection &client, THttpAnswer proposed) override
+    {
+        return HttpServer1GetDocument(client, std::move(proposed));
+    }
+    THttpAnswer OnHeadDocument(THttpConnection &client, THttpAnswer proposed) override
+    {
+        return HttpServer1HeadDocument(client, std::move(proposed));
+    }
+    THttpAnswer OnPostDocument(THttpConnection &client, THttpAnswer) override { return HttpServer1PostDocument(client); }
+    THttpAnswer OnPostedData(THttpConnection &client) override { return HttpServer1PostedData(client); }
+
+    void HttpServer1ServerStarted();
+    void HttpServer1ServerStopped();
+    void HttpServer1ClientConnect(THttpConnection &client);
+    void HttpServer1ClientDisconnect(THttpConnection &client);
+    THttpAnswer HttpServer1GetDocument(THttpConnection &client, THttpAnswer proposed);
+    THttpAnswer HttpServer1HeadDocument(THttpConnection &client, THttpAnswer proposed);
+    THttpAnswer HttpServer1PostDocument(THttpConnection &client);
+    THttpAnswer HttpServer1PostedData(THttpConnection &client);
     void processNextForm();
 
     qint32 nextRequestNumber();
