@@ -110,7 +110,7 @@ TEST_F(SecureProbe, RedirectionsCrossBetweenHttpAndHttps)
 TEST_F(SecureProbe, EveryBrokenCertificateHasTheCertificateCode)
 {
     for (auto kind : {TestCertificates::SelfSigned, TestCertificates::Expired, TestCertificates::WrongHost,
-                      TestCertificates::UnknownCa}) {
+                      TestCertificates::UnknownCa, TestCertificates::CnOnlyMatches}) {
         TestHttpServer site(tls(kind));
         site.on("/", TestHttpServer::page("<title>Should not be read</title>"));
         RedirectionProbe fresh(client);
@@ -170,4 +170,31 @@ TEST(SpkiPin, ReadsTheKeyOutOfTheCertificate)
     for (qsizetype cut = 0; cut < der.size(); cut += 7)
         EXPECT_TRUE(http::subjectPublicKeyInfo(der.left(cut)).isEmpty()) << cut;
     EXPECT_EQ(http::spkiPin(QSslCertificate()), "");
+}
+
+TEST(HostNames, OnlyTheAlternativeNamesCount)
+{
+    using http::dnsNameMatchesHost;
+    EXPECT_TRUE(dnsNameMatchesHost("Example.COM", "example.com."));
+    EXPECT_TRUE(dnsNameMatchesHost("*.example.com", "www.example.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("*.example.com", "example.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("*.example.com", "a.b.example.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("*.example.com", "wwwexample.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("*.com", "example.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("w*.example.com", "www.example.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("www.*.com", "www.example.com"));
+    EXPECT_TRUE(dnsNameMatchesHost("xn--caf-dma.example", "caf\u00e9.example"));
+    EXPECT_FALSE(dnsNameMatchesHost("127.0.0.1", "127.0.0.1")); // an address is never a DNS name
+
+    const auto &certificates = TestCertificates::instance();
+    ASSERT_TRUE(certificates.ok()) << certificates.error().toStdString();
+    const QSslCertificate good = certificates.server(TestCertificates::Good).localCertificate();
+    EXPECT_TRUE(http::alternativeNamesAllowHost(good, "127.0.0.1"));
+    EXPECT_TRUE(http::alternativeNamesAllowHost(good, "LOCALHOST"));
+    EXPECT_FALSE(http::alternativeNamesAllowHost(good, "127.0.0.2"));
+    EXPECT_FALSE(http::alternativeNamesAllowHost(good, "::1"));
+    // The subject says 127.0.0.1, the alternative names say otherwise.
+    const QSslCertificate cnOnly = certificates.server(TestCertificates::CnOnlyMatches).localCertificate();
+    EXPECT_FALSE(http::alternativeNamesAllowHost(cnOnly, "127.0.0.1"));
+    EXPECT_TRUE(http::alternativeNamesAllowHost(cnOnly, "other.example"));
 }

@@ -166,6 +166,14 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
             result.secureSessionFailed = result.error != HttpError::Canceled;
             return result;
         }
+        // Checked before a byte of the request is sent, so a site whose
+        // certificate names another host learns nothing of what was asked.
+        if (!alternativeNamesAllowHost(socket.peerCertificate(), host)) {
+            HttpResult result = failure(HttpError::Certificate,
+                                        QStringLiteral("The certificate's alternative names do not include %1").arg(host));
+            result.secureSessionFailed = true;
+            return result;
+        }
         m_peerSpkiPin = spkiPin(socket.peerCertificate());
     } else {
         socket.connectToHost(QString::fromStdString(viaProxy ? m_options.proxyHost : target->host),
