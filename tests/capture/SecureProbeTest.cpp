@@ -6,6 +6,12 @@
 #include "capture/http/TlsTrust.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
@@ -197,4 +203,54 @@ TEST(HostNames, OnlyTheAlternativeNamesCount)
     const QSslCertificate cnOnly = certificates.server(TestCertificates::CnOnlyMatches).localCertificate();
     EXPECT_FALSE(http::alternativeNamesAllowHost(cnOnly, "127.0.0.1"));
     EXPECT_TRUE(http::alternativeNamesAllowHost(cnOnly, "other.example"));
+}
+
+// A server that resumes sessions (the fixture site cannot: each of its
+// connections has a TLS context of its own) says on its page whether it did.
+TEST(TlsSessions, ResumedWithinOneClientOnly)
+{
+    const auto &certificates = TestCertificates::instance();
+    ASSERT_TRUE(certificates.ok()) << certificates.error().toStdString();
+    vistrel::test::TrustTestCa trust;
+    QTemporaryDir dir;
+    const QSslConfiguration good = certificates.server(TestCertificates::Good);
+    QFile cert(dir.filePath("good.pem"));
+    QFile key(dir.filePath("good.key"));
+    ASSERT_TRUE(cert.open(QIODevice::WriteOnly) && cert.write(good.localCertificate().toPem()) > 0);
+    ASSERT_TRUE(key.open(QIODevice::WriteOnly) && key.write(good.privateKey().toPem()) > 0);
+    cert.close();
+    key.close();
+    QTcpServer probePort;
+    ASSERT_TRUE(probePort.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probePort.serverPort();
+    probePort.close();
+    QProcess server;
+    server.start("openssl", {"s_server", "-accept", QStringLiteral("127.0.0.1:%1").arg(port), "-cert", cert.fileName(),
+                             "-key", key.fileName(), "-www", "-quiet"});
+    ASSERT_TRUE(server.waitForStarted());
+    const auto stop = qScopeGuard([&] {
+        server.kill();
+        server.waitForFinished();
+    });
+    const std::string url = "https://127.0.0.1:" + std::to_string(port) + "/";
+    auto fetch = [&](http::HttpClient &client) {
+        client.setUrl(url);
+        client.setSecureAllowed(true);
+        client.setTimeout(std::chrono::milliseconds(kTimeoutMs), std::chrono::milliseconds(kTimeoutMs));
+        const http::HttpResult result = client.get();
+        EXPECT_TRUE(result.ok()) << result.message.toStdString();
+        EXPECT_EQ(client.peerSpkiPin(), certificates.opensslPin(TestCertificates::Good));
+        return client.responseBody();
+    };
+    http::HttpClient first;
+    for (QDeadlineTimer listening(kTimeoutMs * 4); !listening.hasExpired(); QThread::msleep(20)) {
+        QTcpSocket attempt;
+        attempt.connectToHost(QHostAddress::LocalHost, port);
+        if (attempt.waitForConnected(kTimeoutMs))
+            break;
+    }
+    EXPECT_TRUE(fetch(first).contains("New, TLS")) << "a first session is new";
+    EXPECT_TRUE(fetch(first).contains("Reused, TLS")) << "the same client resumes it";
+    http::HttpClient second;
+    EXPECT_TRUE(fetch(second).contains("New, TLS")) << "another client does not";
 }
