@@ -23,12 +23,15 @@
 #include "platform/ProgramContext.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSslKey>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -334,6 +337,66 @@ void compareSecureProgramRuns(const QString &binary, int count, int rounds)
     std::printf("%28s program https / http: %.2f\n", "", total[1] / total[0]);
 }
 
+// The fixture site cannot resume TLS sessions (each of its connections has a
+// TLS context of its own), as most real servers do; openssl's own test server
+// can. Requests from one client, which resumes the first session, against a
+// fresh client per request, which never can.
+void compareSessionResumption(int requests, int rounds)
+{
+    const TestCertificates &certificates = TestCertificates::instance();
+    QTemporaryDir dir;
+    const QSslConfiguration good = certificates.server(TestCertificates::Good);
+    QFile cert(dir.filePath("good.pem"));
+    QFile key(dir.filePath("good.key"));
+    if (!certificates.ok() || !cert.open(QIODevice::WriteOnly) || cert.write(good.localCertificate().toPem()) <= 0
+        || !key.open(QIODevice::WriteOnly) || key.write(good.privateKey().toPem()) <= 0) {
+        std::printf("session resumption skipped: no certificates\n");
+        return;
+    }
+    cert.close();
+    key.close();
+    const quint16 port = freePort();
+    QProcess server;
+    server.start("openssl", {"s_server", "-accept", QStringLiteral("127.0.0.1:%1").arg(port), "-cert", cert.fileName(),
+                             "-key", key.fileName(), "-www", "-quiet"});
+    if (!server.waitForStarted()) {
+        std::printf("session resumption skipped: openssl did not start\n");
+        return;
+    }
+    for (QDeadlineTimer listening(5000); !listening.hasExpired(); QThread::msleep(20)) {
+        QTcpSocket attempt;
+        attempt.connectToHost(QHostAddress::LocalHost, port);
+        if (attempt.waitForConnected(1000))
+            break;
+    }
+    const std::string url = "https://127.0.0.1:" + std::to_string(port) + "/";
+    auto get = [&](capture::http::HttpClient &client) {
+        client.setSecureAllowed(true);
+        client.setUrl(url);
+        return client.get().ok();
+    };
+    double ms[2] = {0, 0};
+    int failed = 0;
+    for (int round = 0; round < rounds; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool fresh = (turn + round) % 2 == 1;
+            QElapsedTimer clock;
+            clock.start();
+            capture::http::HttpClient one;
+            for (int n = 0; n < requests; ++n) {
+                capture::http::HttpClient own;
+                failed += !get(fresh ? own : one);
+            }
+            ms[fresh] += double(clock.nsecsElapsed()) / 1e6 / requests / rounds;
+        }
+    }
+    server.kill();
+    server.waitForFinished();
+    std::printf("https to a server that resumes sessions, %d requests: %.2f ms per request from one client, "
+                "%.2f ms from a fresh client each (%.2f)%s\n",
+                requests, ms[0], ms[1], ms[0] / ms[1], failed ? ", some failed" : "");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -419,6 +482,7 @@ int main(int argc, char **argv)
         settings.secureValue = false;
         print("https, thumbnails off", favourites, secure);
         std::printf("%28s https / http: %.2f\n", "", secure.msPerFavourite / plain.msPerFavourite);
+        compareSessionResumption(favourites, rounds);
     }
 
     // The real program, as a user runs it: one refresh per run.
