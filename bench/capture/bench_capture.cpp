@@ -1,9 +1,10 @@
 // Captures favourites from a loopback fixture site and prints milliseconds
 // and HTTP requests per favourite: in this process the way a refresh does,
 // with the card standing in for thumbnails, over http and then
-// the same mix over TLS ("Capture secure sites" on, a test CA made with openssl); then by the real program, one
-// refresh per run, with the kept-open browser and with one browser per page,
-// alternating, with the browser's peak resident memory.
+// the same mix over TLS ("Capture secure sites" on, a test CA made with openssl);
+// then by the real program with cards, over http and over https, alternating;
+// then by the real program, one refresh per run, with the kept-open browser and
+// with one browser per page, alternating, with the browser's peak resident memory.
 //
 //   bench_capture [--favourites N] [--browser-favourites M] [--rounds R] [--modes kept,oneshot]
 //
