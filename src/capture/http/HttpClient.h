@@ -18,8 +18,8 @@ namespace vistrel::capture::http {
 // it. A TLS session that verified is resumed by the next request of the same
 // client to the same host and port (a capture's HEAD, GET and redirections),
 // so only the first pays a full handshake; a client is made per capture, so
-// nothing outlives it. Every wait runs a local event loop, so timers, the tray and the program's
-// own web server stay served while a site answers. A wait ends when the site has
+// nothing outlives it. Every wait runs a local event loop, so timers, the tray
+// and the program's own web server stay served while a site answers. A wait ends when the site has
 // been silent for the time-out, or when the request as a whole has taken the
 // deadline (by default the time-out too), so a site that drips bytes cannot hold
 // it for ever. One instance serves one caller at a time; a caller that may run
