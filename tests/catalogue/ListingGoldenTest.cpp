@@ -12,9 +12,7 @@ namespace {
 
 std::string expectedListing()
 {
-    std::string here = __FILE__;
-    here = here.substr(0, here.rfind('/'));
-    return test::readAll(QString::fromStdString(here + "/data/small_listing.xml")).toStdString();
+    return test::readAll(QStringLiteral(VISTREL_TEST_SOURCE_DIR "/data/small_listing.xml")).toStdString();
 }
 
 void replace(std::string &text, const std::string &from, const std::string &to)

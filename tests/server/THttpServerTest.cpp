@@ -310,23 +310,28 @@ TEST_F(HttpServerTest, RefusesRequestsBeyondTheLimits)
 {
     struct Case
     {
+        const char *name;
         QByteArray request;
         QByteArray statusLine;
     };
     const Case cases[] = {
-        {"GET /" + QByteArray(limits::kMaxRequestLine, 'a') + " HTTP/1.1\r\n\r\n", "HTTP/1.0 414 URI Too Long"},
-        {"GET / HTTP/1.1\r\nX: " + QByteArray(limits::kMaxHeaderLine, 'b') + "\r\n\r\n",
+        {"long request line", "GET /" + QByteArray(limits::kMaxRequestLine, 'a') + " HTTP/1.1\r\n\r\n",
+         "HTTP/1.0 414 URI Too Long"},
+        {"long header line", "GET / HTTP/1.1\r\nX: " + QByteArray(limits::kMaxHeaderLine, 'b') + "\r\n\r\n",
          "HTTP/1.1 431 Request Header Fields Too Large"},
-        {"GET / HTTP/1.1\r\n" + QByteArray("X: 1\r\n").repeated(limits::kMaxHeaderLines + 1) + "\r\n",
+        {"too many header lines",
+         "GET / HTTP/1.1\r\n" + QByteArray("X: 1\r\n").repeated(limits::kMaxHeaderLines + 1) + "\r\n",
          "HTTP/1.1 431 Request Header Fields Too Large"},
-        {"POST / HTTP/1.1\r\nContent-Length: -5\r\n\r\n", "HTTP/1.1 400 Bad Request"},
-        {"POST / HTTP/1.1\r\nContent-Length: lots\r\n\r\n", "HTTP/1.1 400 Bad Request"},
-        {"POST / HTTP/1.1\r\nContent-Length: " + QByteArray::number(limits::kMaxPostedBody + 1) + "\r\n\r\n",
+        {"negative length", "POST / HTTP/1.1\r\nContent-Length: -5\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"length not a number", "POST / HTTP/1.1\r\nContent-Length: lots\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {"body over the cap",
+         "POST / HTTP/1.1\r\nContent-Length: " + QByteArray::number(limits::kMaxPostedBody + 1) + "\r\n\r\n",
          "HTTP/1.1 413 Payload Too Large"},
-        {"POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
+        {"chunked body", "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
          "HTTP/1.1 501 Unimplemented"},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
         LoopbackClient client(port);
         client.send(c.request);
         const QByteArray answer = client.readUntilClosed();
