@@ -274,6 +274,7 @@ void TGet_Web::getInfoSteps()
         // certificate the browser may trust is the one just verified.
         request.spkiPin = probe.spkiPin();
         request.timeout = std::chrono::seconds(std::max(1, ctx.settings.fetchTimeout()));
+        request.cancelled = [&flags = ctx.flags] { return flags.cancelRequested; };
         const bool extracted = !failed(m_extractor->extract(request, m_extracted));
         bool saved = false;
         if (extracted) {
