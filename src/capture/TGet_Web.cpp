@@ -291,7 +291,9 @@ void TGet_Web::getInfoSteps()
             // No usable thumbnail: the error picture rather than whatever the
             // bitmap held.
             composeAndSave(kCodeFailed, base, name, preview, ctx.trace);
-            messages.error(QStringLiteral("problem"));
+            // A page cut short by the user's cancel is no fault of the site's.
+            if (!ctx.flags.cancelRequested)
+                messages.error(QStringLiteral("problem"));
         }
     } else {
         m_icon = fileTypeIcon(QString::fromStdString(platform::filePattern(url)));

@@ -93,10 +93,14 @@ TEST_F(PipeThumbnailerTest, OneBrowserPicturesSeveralPagesLikeABrowserStartedFor
     const auto expected = oneShot.render(request(site.url("/")));
     ASSERT_TRUE(expected);
 
+    // A page that answers late is awaited; the budget counts from its arrival.
+    auto slow = TestHttpServer::page(kColouredPage);
+    slow.delayMilliseconds = 1500;
+    site.on("/slow", slow);
     {
         PipeThumbnailer kept(browser, temp);
         for (int n = 0; n < 3; ++n) {
-            const auto picture = kept.render(request(site.url("/")));
+            const auto picture = kept.render(request(site.url(n == 1 ? "/slow" : "/")));
             ASSERT_TRUE(picture) << n;
             EXPECT_EQ(picture->size(), QSize(kThumbnailSize, kThumbnailSize));
             // Text may be smoothed a little differently; the page is the same.
