@@ -1,9 +1,10 @@
 // Captures favourites from a loopback fixture site and prints milliseconds
 // and HTTP requests per favourite: in this process the way a refresh does,
 // with the card standing in for thumbnails, over http and then
-// the same mix over TLS ("Capture secure sites" on, a test CA made with openssl); then by the real program, one
-// refresh per run, with the kept-open browser and with one browser per page,
-// alternating, with the browser's peak resident memory.
+// the same mix over TLS ("Capture secure sites" on, a test CA made with openssl);
+// then by the real program with cards, over http and over https, alternating;
+// then by the real program, one refresh per run, with the kept-open browser and
+// with one browser per page, alternating, with the browser's peak resident memory.
 //
 //   bench_capture [--favourites N] [--browser-favourites M] [--rounds R] [--modes kept,oneshot]
 //
@@ -23,11 +24,15 @@
 #include "platform/ProgramContext.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSslKey>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -167,11 +172,25 @@ struct ProgramFigures
     qint64 peakBrowserBytes = 0;
     int pictures = 0;
     QString error;
+    std::map<int, int> codes; // CODE of each listed favourite
 };
+
+std::map<int, int> listedCodes(const QString &listing)
+{
+    std::map<int, int> codes;
+    QFile file(listing);
+    if (!file.open(QIODevice::ReadOnly))
+        return codes;
+    static const QRegularExpression code(QStringLiteral("(?<!PRE)CODE = \"(-?\\d+)\""));
+    for (auto it = code.globalMatch(QString::fromUtf8(file.readAll())); it.hasNext();)
+        ++codes[it.next().captured(1).toInt()];
+    return codes;
+}
 
 // One refresh of the real program on its own HOME: started with a refresh at
 // start-up, timed until its listing is written, then ended with SIGTERM.
-ProgramFigures runProgram(const QString &binary, const QString &mode, TestHttpServer &site, int count)
+ProgramFigures runProgram(const QString &binary, const QString &mode, TestHttpServer &site, int count,
+                          const QByteArray &secureCaPem = {})
 {
     ProgramFigures figures;
     QTemporaryDir home;
@@ -189,7 +208,7 @@ ProgramFigures runProgram(const QString &binary, const QString &mode, TestHttpSe
         return figures;
     }
     ini.write("[General]\r\nStartup=1\r\nHistory=0\r\nAutorefresh=0\r\nTime_refresh=0\r\nNewPage=0\r\nAutoStart=0\r\n"
-              "Fetch_Timeout=30\r\n[Data]\r\nPort="
+              "Fetch_Timeout=30\r\n" + QByteArray(secureCaPem.isEmpty() ? "" : "Secure=1\r\n") + "[Data]\r\nPort="
               + QByteArray::number(freePort()) + "\r\n");
     ini.close();
 
@@ -201,6 +220,14 @@ ProgramFigures runProgram(const QString &binary, const QString &mode, TestHttpSe
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
+    if (!secureCaPem.isEmpty()) {
+        QFile bundle(home.path() + "/ca.pem");
+        if (!bundle.open(QIODevice::WriteOnly) || bundle.write(secureCaPem) != secureCaPem.size()) {
+            figures.error = "CA bundle not written";
+            return figures;
+        }
+        env.insert("SSL_CERT_FILE", bundle.fileName());
+    }
     if (mode == "cards")
         env.insert("VISTREL_BROWSER", home.path() + "/no-browser");
     else
@@ -230,12 +257,145 @@ ProgramFigures runProgram(const QString &binary, const QString &mode, TestHttpSe
     if (!QFile::exists(listing))
         figures.error = "the program ended before its listing";
     figures.pictures = int(QDir(home.path() + "/Documents/vistrel/images").entryList({"*.BMP"}, QDir::Files).size());
+    figures.codes = listedCodes(listing);
     process.terminate();
     while (!process.waitForFinished(20))
         QCoreApplication::processEvents();
     if (!capture::livingProcessesMentioning(browserMark).empty())
         figures.error += " browser processes left behind";
     return figures;
+}
+
+// A fixture site served from a thread of its own, so the program's requests
+// are answered at once rather than whenever the benchmark's waiting loop next
+// looks at its sockets.
+class SiteThread
+{
+public:
+    SiteThread(int count, const QSslConfiguration *tls)
+    {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+        QMetaObject::invokeMethod(
+            &m_context,
+            [&] {
+                m_site = tls ? std::make_unique<TestHttpServer>(*tls) : std::make_unique<TestHttpServer>();
+                serveSite(*m_site, count);
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~SiteThread()
+    {
+        QMetaObject::invokeMethod(&m_context, [&] { m_site.reset(); }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    SiteThread(const SiteThread &) = delete;
+    SiteThread &operator=(const SiteThread &) = delete;
+
+    TestHttpServer &site() { return *m_site; }
+
+private:
+    QThread m_thread;
+    QObject m_context;
+    std::unique_ptr<TestHttpServer> m_site;
+};
+
+QString codeSummary(const std::map<int, int> &codes)
+{
+    QStringList parts;
+    for (const auto &[code, count] : codes)
+        parts << QStringLiteral("%1 x%2").arg(code).arg(count);
+    return parts.join(QStringLiteral(", "));
+}
+
+// The real program with thumbnails off (the card), over the same favourites
+// once over http and once over https ("Capture secure sites" on, the test CA
+// trusted through SSL_CERT_FILE), alternating round by round.
+void compareSecureProgramRuns(const QString &binary, int count, int rounds)
+{
+    const TestCertificates &certificates = TestCertificates::instance();
+    if (!certificates.ok()) {
+        std::printf("program https runs skipped: %s\n", certificates.error().toLocal8Bit().constData());
+        return;
+    }
+    const QSslConfiguration tls = certificates.server(TestCertificates::Good);
+    SiteThread plain(count, nullptr);
+    SiteThread secure(count, &tls);
+    double total[2] = {0, 0};
+    for (int round = 0; round < rounds; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool isSecure = (turn + round) % 2 == 1;
+            const ProgramFigures f = isSecure ? runProgram(binary, "cards", secure.site(), count, certificates.caPem())
+                                              : runProgram(binary, "cards", plain.site(), count);
+            total[isSecure] += f.msPerFavourite;
+            std::printf("program, %-5s cards   %4d favourites: %7.1f ms per favourite, codes %s%s%s\n",
+                        isSecure ? "https" : "http", count, f.msPerFavourite, qPrintable(codeSummary(f.codes)),
+                        f.error.isEmpty() ? "" : ": ", qPrintable(f.error));
+            std::fflush(stdout);
+        }
+    }
+    std::printf("%28s program https / http: %.2f\n", "", total[1] / total[0]);
+}
+
+// The fixture site cannot resume TLS sessions (each of its connections has a
+// TLS context of its own), as most real servers do; openssl's own test server
+// can. Requests from one client, which resumes the first session, against a
+// fresh client per request, which never can.
+void compareSessionResumption(int requests, int rounds)
+{
+    const TestCertificates &certificates = TestCertificates::instance();
+    QTemporaryDir dir;
+    const QSslConfiguration good = certificates.server(TestCertificates::Good);
+    QFile cert(dir.filePath("good.pem"));
+    QFile key(dir.filePath("good.key"));
+    if (!certificates.ok() || !cert.open(QIODevice::WriteOnly) || cert.write(good.localCertificate().toPem()) <= 0
+        || !key.open(QIODevice::WriteOnly) || key.write(good.privateKey().toPem()) <= 0) {
+        std::printf("session resumption skipped: no certificates\n");
+        return;
+    }
+    cert.close();
+    key.close();
+    const quint16 port = freePort();
+    QProcess server;
+    server.start("openssl", {"s_server", "-accept", QStringLiteral("127.0.0.1:%1").arg(port), "-cert", cert.fileName(),
+                             "-key", key.fileName(), "-www", "-quiet"});
+    if (!server.waitForStarted()) {
+        std::printf("session resumption skipped: openssl did not start\n");
+        return;
+    }
+    for (QDeadlineTimer listening(5000); !listening.hasExpired(); QThread::msleep(20)) {
+        QTcpSocket attempt;
+        attempt.connectToHost(QHostAddress::LocalHost, port);
+        if (attempt.waitForConnected(1000))
+            break;
+    }
+    const std::string url = "https://127.0.0.1:" + std::to_string(port) + "/";
+    auto get = [&](capture::http::HttpClient &client) {
+        client.setSecureAllowed(true);
+        client.setUrl(url);
+        return client.get().ok();
+    };
+    double ms[2] = {0, 0};
+    int failed = 0;
+    for (int round = 0; round < rounds; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool fresh = (turn + round) % 2 == 1;
+            QElapsedTimer clock;
+            clock.start();
+            capture::http::HttpClient one;
+            for (int n = 0; n < requests; ++n) {
+                capture::http::HttpClient own;
+                failed += !get(fresh ? own : one);
+            }
+            ms[fresh] += double(clock.nsecsElapsed()) / 1e6 / requests / rounds;
+        }
+    }
+    server.kill();
+    server.waitForFinished();
+    std::printf("https to a server that resumes sessions, %d requests: %.2f ms per request from one client, "
+                "%.2f ms from a fresh client each (%.2f)%s\n",
+                requests, ms[0], ms[1], ms[0] / ms[1], failed ? ", some failed" : "");
 }
 
 } // namespace
@@ -323,10 +483,13 @@ int main(int argc, char **argv)
         settings.secureValue = false;
         print("https, thumbnails off", favourites, secure);
         std::printf("%28s https / http: %.2f\n", "", secure.msPerFavourite / plain.msPerFavourite);
+        compareSessionResumption(favourites, rounds);
     }
 
     // The real program, as a user runs it: one refresh per run.
     const QString binary = QCoreApplication::applicationDirPath() + "/../../vistrel";
+    if (QFile::exists(binary))
+        compareSecureProgramRuns(binary, favourites, rounds);
     if (!QFile::exists(binary)) {
         std::printf("program runs skipped: %s not built\n", qPrintable(binary));
     } else if (capture::findBrowser().isEmpty() || browserFavourites <= 0) {

@@ -6,6 +6,12 @@
 #include "capture/http/TlsTrust.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
@@ -110,7 +116,7 @@ TEST_F(SecureProbe, RedirectionsCrossBetweenHttpAndHttps)
 TEST_F(SecureProbe, EveryBrokenCertificateHasTheCertificateCode)
 {
     for (auto kind : {TestCertificates::SelfSigned, TestCertificates::Expired, TestCertificates::WrongHost,
-                      TestCertificates::UnknownCa}) {
+                      TestCertificates::UnknownCa, TestCertificates::CnOnlyMatches}) {
         TestHttpServer site(tls(kind));
         site.on("/", TestHttpServer::page("<title>Should not be read</title>"));
         RedirectionProbe fresh(client);
@@ -170,4 +176,81 @@ TEST(SpkiPin, ReadsTheKeyOutOfTheCertificate)
     for (qsizetype cut = 0; cut < der.size(); cut += 7)
         EXPECT_TRUE(http::subjectPublicKeyInfo(der.left(cut)).isEmpty()) << cut;
     EXPECT_EQ(http::spkiPin(QSslCertificate()), "");
+}
+
+TEST(HostNames, OnlyTheAlternativeNamesCount)
+{
+    using http::dnsNameMatchesHost;
+    EXPECT_TRUE(dnsNameMatchesHost("Example.COM", "example.com."));
+    EXPECT_TRUE(dnsNameMatchesHost("*.example.com", "www.example.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("*.example.com", "example.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("*.example.com", "a.b.example.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("*.example.com", "wwwexample.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("*.com", "example.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("w*.example.com", "www.example.com"));
+    EXPECT_FALSE(dnsNameMatchesHost("www.*.com", "www.example.com"));
+    EXPECT_TRUE(dnsNameMatchesHost("xn--caf-dma.example", "caf\u00e9.example"));
+    EXPECT_FALSE(dnsNameMatchesHost("127.0.0.1", "127.0.0.1")); // an address is never a DNS name
+
+    const auto &certificates = TestCertificates::instance();
+    ASSERT_TRUE(certificates.ok()) << certificates.error().toStdString();
+    const QSslCertificate good = certificates.server(TestCertificates::Good).localCertificate();
+    EXPECT_TRUE(http::alternativeNamesAllowHost(good, "127.0.0.1"));
+    EXPECT_TRUE(http::alternativeNamesAllowHost(good, "LOCALHOST"));
+    EXPECT_FALSE(http::alternativeNamesAllowHost(good, "127.0.0.2"));
+    EXPECT_FALSE(http::alternativeNamesAllowHost(good, "::1"));
+    // The subject says 127.0.0.1, the alternative names say otherwise.
+    const QSslCertificate cnOnly = certificates.server(TestCertificates::CnOnlyMatches).localCertificate();
+    EXPECT_FALSE(http::alternativeNamesAllowHost(cnOnly, "127.0.0.1"));
+    EXPECT_TRUE(http::alternativeNamesAllowHost(cnOnly, "other.example"));
+}
+
+// A server that resumes sessions (the fixture site cannot: each of its
+// connections has a TLS context of its own) says on its page whether it did.
+TEST(TlsSessions, ResumedWithinOneClientOnly)
+{
+    const auto &certificates = TestCertificates::instance();
+    ASSERT_TRUE(certificates.ok()) << certificates.error().toStdString();
+    vistrel::test::TrustTestCa trust;
+    QTemporaryDir dir;
+    const QSslConfiguration good = certificates.server(TestCertificates::Good);
+    QFile cert(dir.filePath("good.pem"));
+    QFile key(dir.filePath("good.key"));
+    ASSERT_TRUE(cert.open(QIODevice::WriteOnly) && cert.write(good.localCertificate().toPem()) > 0);
+    ASSERT_TRUE(key.open(QIODevice::WriteOnly) && key.write(good.privateKey().toPem()) > 0);
+    cert.close();
+    key.close();
+    QTcpServer probePort;
+    ASSERT_TRUE(probePort.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probePort.serverPort();
+    probePort.close();
+    QProcess server;
+    server.start("openssl", {"s_server", "-accept", QStringLiteral("127.0.0.1:%1").arg(port), "-cert", cert.fileName(),
+                             "-key", key.fileName(), "-www", "-quiet"});
+    ASSERT_TRUE(server.waitForStarted());
+    const auto stop = qScopeGuard([&] {
+        server.kill();
+        server.waitForFinished();
+    });
+    const std::string url = "https://127.0.0.1:" + std::to_string(port) + "/";
+    auto fetch = [&](http::HttpClient &client) {
+        client.setUrl(url);
+        client.setSecureAllowed(true);
+        client.setTimeout(std::chrono::milliseconds(kTimeoutMs), std::chrono::milliseconds(kTimeoutMs));
+        const http::HttpResult result = client.get();
+        EXPECT_TRUE(result.ok()) << result.message.toStdString();
+        EXPECT_EQ(client.peerSpkiPin(), certificates.opensslPin(TestCertificates::Good));
+        return client.responseBody();
+    };
+    http::HttpClient first;
+    for (QDeadlineTimer listening(kTimeoutMs * 4); !listening.hasExpired(); QThread::msleep(20)) {
+        QTcpSocket attempt;
+        attempt.connectToHost(QHostAddress::LocalHost, port);
+        if (attempt.waitForConnected(kTimeoutMs))
+            break;
+    }
+    EXPECT_TRUE(fetch(first).contains("New, TLS")) << "a first session is new";
+    EXPECT_TRUE(fetch(first).contains("Reused, TLS")) << "the same client resumes it";
+    http::HttpClient second;
+    EXPECT_TRUE(fetch(second).contains("New, TLS")) << "another client does not";
 }

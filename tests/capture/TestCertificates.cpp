@@ -40,6 +40,8 @@ QString TestCertificates::name(Kind kind)
         return QStringLiteral("wronghost");
     case UnknownCa:
         return QStringLiteral("unknownca");
+    case CnOnlyMatches:
+        return QStringLiteral("cnonly");
     }
     return {};
 }
@@ -88,6 +90,9 @@ TestCertificates::TestCertificates()
         leafExt.arg(QStringLiteral("DNS:wrong.example"), QStringLiteral("wronghost")),
         request(QStringLiteral("wronghost"), QStringLiteral("wrong.example")),
         sign(QStringLiteral("wronghost"), QStringLiteral("ca")),
+        leafExt.arg(QStringLiteral("DNS:other.example"), QStringLiteral("cnonly")),
+        request(QStringLiteral("cnonly")),
+        sign(QStringLiteral("cnonly"), QStringLiteral("ca")),
         leafExt.arg(QStringLiteral("IP:127.0.0.1,DNS:localhost"), QStringLiteral("unknownca")),
         request(QStringLiteral("unknownca")),
         sign(QStringLiteral("unknownca"), QStringLiteral("otherca")),
@@ -107,7 +112,7 @@ TestCertificates::TestCertificates()
     QFile caFile(dir.filePath(QStringLiteral("ca.pem")));
     m_ok = m_ok && caFile.open(QIODevice::ReadOnly);
     m_caPem = m_ok ? caFile.readAll() : QByteArray();
-    for (Kind kind : {Good, SelfSigned, Expired, WrongHost, UnknownCa}) {
+    for (Kind kind : {Good, SelfSigned, Expired, WrongHost, UnknownCa, CnOnlyMatches}) {
         if (!m_ok)
             break;
         const QString base = dir.filePath(name(kind));

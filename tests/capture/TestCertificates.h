@@ -17,7 +17,9 @@ namespace vistrel::test {
 class TestCertificates
 {
 public:
-    enum Kind { Good, SelfSigned, Expired, WrongHost, UnknownCa };
+    // CnOnlyMatches names 127.0.0.1 in its subject but other.example in its
+    // alternative names, which are the only names that count.
+    enum Kind { Good, SelfSigned, Expired, WrongHost, UnknownCa, CnOnlyMatches };
 
     // The shared set; ok() is false when openssl is missing or failed.
     static const TestCertificates &instance();

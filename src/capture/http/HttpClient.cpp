@@ -142,11 +142,27 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
         }
     };
 
+    // Kept only once the session has verified and named the host; TLS 1.3
+    // sends the ticket after the handshake, so it may come with the answer.
+    std::string sessionKey;
+    bool sessionTrusted = false;
+    auto keepSession = [&] {
+        const QByteArray ticket = socket.sslConfiguration().sessionTicket();
+        if (sessionTrusted && !ticket.isEmpty())
+            m_sessions[sessionKey] = ticket;
+    };
+
     const bool viaProxy = m_options.useProxy();
     if (target->secure) {
         const QString host = QString::fromStdString(target->host);
-        socket.setSslConfiguration(verifyingTlsConfiguration());
+        sessionKey = target->host + ':' + std::to_string(target->port);
+        QSslConfiguration configuration = verifyingTlsConfiguration();
+        configuration.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+        if (const auto known = m_sessions.find(sessionKey); known != m_sessions.end())
+            configuration.setSessionTicket(known->second);
+        socket.setSslConfiguration(configuration);
         socket.setPeerVerifyName(host);
+        QObject::connect(&socket, &QSslSocket::newSessionTicketReceived, &loop, keepSession);
         // A failure before the connection stood is a socket error as for
         // http; after it, the TLS handshake's own.
         bool tcpConnected = false;
@@ -164,9 +180,22 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
             else
                 result = waitError(HttpError::Socket, "connecting");
             result.secureSessionFailed = result.error != HttpError::Canceled;
+            m_sessions.erase(sessionKey);
             return result;
         }
-        m_peerSpkiPin = spkiPin(socket.peerCertificate());
+        // Checked before a byte of the request is sent, so a site whose
+        // certificate names another host learns nothing of what was asked.
+        const QSslCertificate peer = socket.peerCertificate();
+        if (peer.isNull() || !alternativeNamesAllowHost(peer, host)) {
+            m_sessions.erase(sessionKey);
+            HttpResult result = failure(HttpError::Certificate,
+                                        QStringLiteral("The certificate is not for %1").arg(host));
+            result.secureSessionFailed = true;
+            return result;
+        }
+        m_peerSpkiPin = spkiPin(peer);
+        sessionTrusted = true;
+        keepSession();
     } else {
         socket.connectToHost(QString::fromStdString(viaProxy ? m_options.proxyHost : target->host),
                              viaProxy ? m_options.proxyPort : target->port);
@@ -187,12 +216,16 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
             parser.feed(socket.read(qint64(kReadBlockBytes)));
         if (parser.finished())
             break;
-        if (socket.state() != QAbstractSocket::ConnectedState) {
+        // A TLS close_notify ends the answer as a closed connection does,
+        // even while the server waits for us to close the connection itself.
+        auto ended = [&] {
+            return socket.state() != QAbstractSocket::ConnectedState || lastError == QAbstractSocket::RemoteHostClosedError;
+        };
+        if (ended()) {
             parser.endOfStream();
             break;
         }
-        const HttpError e = waitFor(
-            [&] { return socket.bytesAvailable() > 0 || socket.state() != QAbstractSocket::ConnectedState; });
+        const HttpError e = waitFor([&] { return socket.bytesAvailable() > 0 || ended(); });
         if (e != HttpError::None) {
             m_headers = parser.headerLines();
             return waitError(e, "receiving");

@@ -8,14 +8,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace vistrel::capture::http {
 
 // The probe's small HTTP/1.1 client: one connection per request, closed after
-// it. Every wait runs a local event loop, so timers, the tray and the program's
-// own web server stay served while a site answers. A wait ends when the site has
+// it. A TLS session that verified is resumed by the next request of the same
+// client to the same host and port (a capture's HEAD, GET and redirections),
+// so only the first pays a full handshake; a client is made per capture, so
+// nothing outlives it. Every wait runs a local event loop, so timers, the tray
+// and the program's own web server stay served while a site answers. A wait ends when the site has
 // been silent for the time-out, or when the request as a whole has taken the
 // deadline (by default the time-out too), so a site that drips bytes cannot hold
 // it for ever. One instance serves one caller at a time; a caller that may run
@@ -77,6 +81,8 @@ private:
     std::vector<std::string> m_headers;
     std::string m_peerSpkiPin;
     QByteArray m_body;
+    // Host and port -> the session ticket of a verified TLS session there.
+    std::map<std::string, QByteArray> m_sessions;
 
     static std::atomic<quint64> s_requests;
 };

@@ -3,10 +3,12 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSslCertificate>
 #include <QSslSocket>
+#include <QUrl>
 
 #include <optional>
 
@@ -20,6 +22,9 @@ constexpr unsigned char kDerExplicitVersion = 0xA0;
 constexpr int kFieldsBeforeKey = 5;
 // Lengths beyond this many bytes cannot occur in a certificate we accept.
 constexpr int kMaxDerLengthBytes = 4;
+// "*.com" would stand for a whole top-level domain: a wildcard needs at least
+// this many labels after it.
+constexpr int kMinLabelsAfterWildcard = 2;
 
 struct DerElement
 {
@@ -74,6 +79,17 @@ QList<QSslCertificate> bundleFromEnvironment()
     return cached;
 }
 
+// The host as certificates spell it: ASCII (punycode), lower case, no final dot.
+QString comparableName(const QString &name)
+{
+    QString ascii = QString::fromLatin1(QUrl::toAce(name)).toLower();
+    if (ascii.isEmpty()) // not a valid international name: compared as written
+        ascii = name.toLower();
+    if (ascii.endsWith(QLatin1Char('.')))
+        ascii.chop(1);
+    return ascii;
+}
+
 } // namespace
 
 QSslConfiguration verifyingTlsConfiguration()
@@ -88,6 +104,44 @@ QSslConfiguration verifyingTlsConfiguration()
         configuration.setCaCertificates(bundleFromEnvironment());
     }
     return configuration;
+}
+
+bool dnsNameMatchesHost(const QString &name, const QString &host)
+{
+    if (!QHostAddress(host).isNull())
+        return false;
+    const QString pattern = comparableName(name);
+    const QString wanted = comparableName(host);
+    if (pattern.isEmpty() || wanted.isEmpty())
+        return false;
+    if (!pattern.startsWith(QLatin1String("*.")))
+        return !pattern.contains(QLatin1Char('*')) && pattern == wanted;
+    const QString suffix = pattern.mid(1); // ".example.com"
+    if (suffix.contains(QLatin1Char('*')) || suffix.count(QLatin1Char('.')) < kMinLabelsAfterWildcard)
+        return false;
+    // The star stands for exactly one non-empty label.
+    return wanted.endsWith(suffix) && wanted.size() > suffix.size()
+           && !wanted.left(wanted.size() - suffix.size()).contains(QLatin1Char('.'));
+}
+
+bool alternativeNamesAllowHost(const QSslCertificate &certificate, const QString &host)
+{
+    const auto names = certificate.subjectAlternativeNames();
+    const QList<QString> dnsNames = names.values(QSsl::DnsEntry);
+    const QList<QString> addresses = names.values(QSsl::IpAddressEntry);
+    if (dnsNames.isEmpty() && addresses.isEmpty())
+        return true;
+    const QHostAddress hostAddress(host);
+    if (!hostAddress.isNull()) {
+        for (const QString &address : addresses)
+            if (QHostAddress(address).isEqual(hostAddress, QHostAddress::StrictConversion))
+                return true;
+        return false;
+    }
+    for (const QString &name : dnsNames)
+        if (dnsNameMatchesHost(name, host))
+            return true;
+    return false;
 }
 
 QByteArray subjectPublicKeyInfo(const QByteArray &certificateDer)
