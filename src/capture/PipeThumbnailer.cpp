@@ -202,8 +202,10 @@ PipeThumbnailer::Outcome PipeThumbnailer::capture(const std::string &url, const 
     if (!takeOpened(deadline))
         return Outcome::Fault;
 
-    const auto navigated =
-        call(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), QString::fromStdString(url)}}, m_page.sessionId, deadline);
+    // The answer comes once the site has answered: the site's time-out bounds
+    // it, not the browser's.
+    const auto navigated = call(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), QString::fromStdString(url)}},
+                                m_page.sessionId, deadline, CallLimit::SiteTimeout);
     if (!navigated)
         return Outcome::Fault;
     if (navigated->value(QStringLiteral("isDownload")).toBool()) {
@@ -359,16 +361,43 @@ int PipeThumbnailer::send(const QString &method, const QJsonObject &params, cons
 }
 
 std::optional<QJsonObject> PipeThumbnailer::call(const QString &method, const QJsonObject &params, const QString &session,
-                                                 const QDeadlineTimer &deadline)
+                                                 const QDeadlineTimer &deadline, CallLimit bound)
 {
     if (!m_process || !m_fault.isEmpty())
         return std::nullopt;
     const int id = send(method, params, session);
-    const QDeadlineTimer limit = std::min(deadline, QDeadlineTimer(m_commandTimeoutMs));
-    const QByteArray what = QStringLiteral("no answer to %1").arg(method).toUtf8();
-    if (!waitUntil([&] { return m_client.hasAnswer(id); }, limit, what.constData())) {
-        m_client.forget(id);
-        return std::nullopt;
+    if (bound == CallLimit::Command) {
+        const QByteArray what = QStringLiteral("no answer to %1").arg(method).toUtf8();
+        if (!waitUntil([&] { return m_client.hasAnswer(id); }, std::min(deadline, QDeadlineTimer(m_commandTimeoutMs)),
+                       what.constData())) {
+            m_client.forget(id);
+            return std::nullopt;
+        }
+    } else {
+        // The site may hold the answer back until its time-out; the browser
+        // itself must still answer a ping within the command time-out.
+        int ping = 0;
+        QDeadlineTimer nextPing(m_commandTimeoutMs);
+        const auto answered = [&] {
+            if (m_client.hasAnswer(id))
+                return true;
+            if (ping != 0 && m_client.takeAnswer(ping)) {
+                ping = 0;
+                nextPing = QDeadlineTimer(m_commandTimeoutMs);
+            } else if (nextPing.hasExpired()) {
+                if (ping != 0)
+                    fault(QStringLiteral("the browser stopped answering"));
+                ping = send(QStringLiteral("Browser.getVersion"));
+                nextPing = QDeadlineTimer(m_commandTimeoutMs);
+            }
+            return false;
+        };
+        const bool ok = waitUntil(answered, deadline, "the site never answered");
+        m_client.forget(ping);
+        if (!ok) {
+            m_client.forget(id);
+            return std::nullopt;
+        }
     }
     const auto answer = m_client.takeAnswer(id);
     if (!answer->error.isEmpty()) {

@@ -98,8 +98,11 @@ private:
     void stopBrowser();
     Outcome capture(const std::string &url, const QDeadlineTimer &deadline, QImage &shot);
     int send(const QString &method, const QJsonObject &params = {}, const QString &session = {});
+    // A command's answer is awaited until the deadline, and no longer than
+    // kCommandTimeoutMs unless only the site can be slow.
+    enum class CallLimit { Command, SiteTimeout };
     std::optional<QJsonObject> call(const QString &method, const QJsonObject &params, const QString &session,
-                                    const QDeadlineTimer &deadline);
+                                    const QDeadlineTimer &deadline, CallLimit bound = CallLimit::Command);
     bool waitUntil(const std::function<bool()> &done, const QDeadlineTimer &deadline, const char *what);
     void readEvents();
     void fault(const QString &why);

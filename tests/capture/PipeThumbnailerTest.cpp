@@ -233,6 +233,14 @@ TEST_F(PipeThumbnailerTest, ACancelEndsTheSlowPageInHandPromptlyAndABrowserLostB
         EXPECT_TRUE(kept.render(request(site.url("/"))));
         EXPECT_EQ(kept.browserStarts(), 2);
 
+        // Only the site's time-out bounds how long the site may take to answer.
+        auto late = TestHttpServer::page(kColouredPage);
+        late.delayMilliseconds = 1500;
+        site.on("/late", late);
+        kept.setCommandTimeout(1000);
+        EXPECT_TRUE(kept.render(request(site.url("/late")))) << kept.lastFault().toStdString();
+        kept.setCommandTimeout(PipeThumbnailer::kCommandTimeoutMs);
+
         // The flag is set by an event served while the page is awaited, as a click would be.
         bool cancelled = false;
         QTimer::singleShot(700, [&] { cancelled = true; });
