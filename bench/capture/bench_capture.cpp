@@ -12,8 +12,10 @@
 // missing pages (15 %) and slow pages that answer every request after
 // kSlowMs (15 %).
 
-#include "TestCertificates.h"
-#include "TestHttpServer.h"
+#include "support/TestCertificates.h"
+#include "support/RecordingPresenter.h"
+#include "support/RecordingStatus.h"
+#include "support/TestHttpServer.h"
 
 #include "capture/BrowserLocator.h"
 #include "capture/CaptureCall.h"
@@ -433,8 +435,8 @@ int main(int argc, char **argv)
     settings.fetchTimeoutValue = 30;
     settings.newOnlyValue = false;
     settings.showCodeValue = false;
-    platform::RecordingStatus status;
-    platform::RecordingPresenter messages;
+    test::RecordingStatus status;
+    test::RecordingPresenter messages;
     platform::DisplayWriter display;
     platform::DiagnosticMemo trace;
     platform::MainFlags flags;

@@ -13,6 +13,8 @@
 #include "platform/DisplayWriter.h"
 #include "platform/ProgramContext.h"
 #include "platform/RegistryDocument.h"
+#include "support/RecordingPresenter.h"
+#include "support/RecordingStatus.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -114,8 +116,8 @@ int main(int argc, char **argv)
 
     platform::SettingsValues settings;
     settings.historyValue = false;
-    platform::RecordingStatus status;
-    platform::RecordingPresenter messages;
+    test::RecordingStatus status;
+    test::RecordingPresenter messages;
     platform::DisplayWriter display;
     platform::MainFlags flags;
     QDir().mkpath(home.path() + "/program");

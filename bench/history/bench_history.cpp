@@ -7,7 +7,7 @@
 //
 //     bench_history [URL count]      (default 500000)
 
-#include "catalogue/HistoryTitleSite.h"
+#include "support/HistoryTitleSite.h"
 
 #include "capture/CaptureCall.h"
 #include "capture/CaptureServices.h"

@@ -60,20 +60,20 @@ void TMain::buildTrayMenu()
     // Queued, so that a refresh started from the menu does not run inside the
     // menu's own event handling.
     const auto queued = Qt::QueuedConnection;
-    connect(menuCommand(PopupMenu1, "Refresh1", QStringLiteral("Manually &Refresh")), &QAction::triggered, this,
+    connect(menuCommand(PopupMenu1, "RefreshCommand", QStringLiteral("Manually &Refresh")), &QAction::triggered, this,
             [this] { Button2Click(); }, queued);
-    connect(menuCommand(PopupMenu1, "Cancel1", QStringLiteral("C&ancel Refresh")), &QAction::triggered, this,
-            [this] { CancelRefresh(); }, queued);
-    connect(menuCommand(PopupMenu1, "ImportBookmarks1", QStringLiteral("&Import Bookmarks")), &QAction::triggered,
+    connect(menuCommand(PopupMenu1, "CancelRefreshCommand", QStringLiteral("C&ancel Refresh")), &QAction::triggered,
+            this, [this] { CancelRefresh(); }, queued);
+    connect(menuCommand(PopupMenu1, "ImportBookmarksCommand", QStringLiteral("&Import Bookmarks")), &QAction::triggered,
             this, [this] { ImportBookmarksClick(); }, queued);
     PopupMenu1->addSeparator();
-    connect(menuCommand(PopupMenu1, "Configure1", QStringLiteral("&Configure")), &QAction::triggered, this,
+    connect(menuCommand(PopupMenu1, "ConfigureCommand", QStringLiteral("&Configure")), &QAction::triggered, this,
             [this] { ShowMainWindow(); }, queued);
     PopupMenu1->addSeparator();
-    connect(menuCommand(PopupMenu1, "Instructions1", QStringLiteral("Instructions")), &QAction::triggered, this,
+    connect(menuCommand(PopupMenu1, "InstructionsCommand", QStringLiteral("Instructions")), &QAction::triggered, this,
             [this] { InstructionsClick(); }, queued);
     PopupMenu1->addSeparator();
-    connect(menuCommand(PopupMenu1, "Close1", QStringLiteral("C&lose")), &QAction::triggered, this,
+    connect(menuCommand(PopupMenu1, "CloseCommand", QStringLiteral("C&lose")), &QAction::triggered, this,
             [this] { ShutdownClick(); }, queued);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 namespace vistrel::platform {
 
@@ -18,30 +17,6 @@ public:
     void information(const QString &text) { show(Kind::Information, text); }
     void warning(const QString &text) { show(Kind::Warning, text); }
     void error(const QString &text) { show(Kind::Error, text); }
-};
-
-// Keeps what would have been shown, for tests.
-class RecordingPresenter : public MessagePresenter
-{
-public:
-    struct Shown
-    {
-        Kind kind;
-        QString text;
-        QString title;
-    };
-    QList<Shown> shown;
-    void show(Kind kind, const QString &text, const QString &title = QString()) override
-    {
-        shown.append({kind, text, title});
-    }
-    QStringList texts() const
-    {
-        QStringList out;
-        for (const auto &s : shown)
-            out << s.text;
-        return out;
-    }
 };
 
 } // namespace vistrel::platform

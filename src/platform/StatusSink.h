@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 namespace vistrel::platform {
 
@@ -32,32 +31,6 @@ public:
     // A notice of the visible tray icon that is not the status, such as the
     // problems a refresh met.
     virtual void showNotice(const QString &text) = 0;
-};
-
-// Remembers everything, shows nothing: for tests and tools without a window.
-class RecordingStatus : public StatusSink
-{
-public:
-    QString statusText, previousText;
-    int progressMaximum = 0, progress = 0;
-    Lamp lampColour = Lamp::Green;
-    bool busy = false, controlsEnabled = true;
-    int statusShown = 0;
-    QStringList notices;
-
-    void setStatus(const QString &text) override { statusText = text; }
-    QString status() const override { return statusText; }
-    void setPreviousStatus(const QString &text) override { previousText = text; }
-    QString previousStatus() const override { return previousText; }
-    void setProgressMaximum(int maximum) override { progressMaximum = maximum; }
-    void setProgressPosition(int position) override { progress = position; }
-    int progressPosition() const override { return progress; }
-    void setLamp(Lamp l) override { lampColour = l; }
-    Lamp lamp() const override { return lampColour; }
-    void setBusy(bool b) override { busy = b; }
-    void setRefreshControlsEnabled(bool enabled) override { controlsEnabled = enabled; }
-    void showStatusNow() override { ++statusShown; }
-    void showNotice(const QString &text) override { notices << text; }
 };
 
 } // namespace vistrel::platform

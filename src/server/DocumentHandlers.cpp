@@ -5,9 +5,7 @@
 #include "server/RequestClock.h"
 #include "server/SiteRedirect.h"
 #include "server/TMyHttpConnection.h"
-#include "server/http/HttpAnswers.h"
 #include "server/http/THttpConnection.h"
-
 
 #include <algorithm>
 #include <exception>
@@ -16,7 +14,6 @@ namespace vistrel::server {
 
 namespace {
 
-constexpr int kDiscardChunk = 255;
 // A posted body up to this size is shown whole at each arrival of its bytes.
 constexpr qsizetype kMaxRepeatedPostedBytes = 64 * 1024;
 
@@ -31,27 +28,13 @@ DocumentHandlers::DocumentHandlers(platform::ProgramContext &context, THttpServe
     : QObject(parent), m_context(context), m_server(server)
 {
     m_factory = [] { return static_cast<THttpConnection *>(new TMyHttpConnection); };
-    // Direct connections: the document events hand the answer choice over by reference.
-    connect(&server, &THttpServer::OnServerStarted, this, [this] { serverStarted(); }, Qt::DirectConnection);
-    connect(&server, &THttpServer::OnServerStopped, this, [this] { serverStopped(); }, Qt::DirectConnection);
-    connect(&server, &THttpServer::OnClientConnect, this,
-            [this](THttpServer *, THttpConnection *client, int) { clientConnect(client); }, Qt::DirectConnection);
-    connect(&server, &THttpServer::OnClientDisconnect, this,
-            [this](THttpServer *, THttpConnection *client, int) { clientDisconnect(client); }, Qt::DirectConnection);
-    connect(&server, &THttpServer::OnGetDocument, this,
-            [this](THttpServer *, THttpConnection *client, THttpGetFlag &flag) { getDocument(client, flag); },
-            Qt::DirectConnection);
-    connect(&server, &THttpServer::OnHeadDocument, this,
-            [this](THttpServer *, THttpConnection *client, THttpGetFlag &flag) { headDocument(client, flag); },
-            Qt::DirectConnection);
-    connect(&server, &THttpServer::OnPostDocument, this,
-            [this](THttpServer *, THttpConnection *client, THttpGetFlag &flag) { postDocument(client, flag); },
-            Qt::DirectConnection);
-    connect(&server, &THttpServer::OnPostedData, this,
-            [this](THttpServer *, THttpConnection *client, int) { postedData(client); }, Qt::DirectConnection);
+    server.SetHandler(this);
 }
 
-DocumentHandlers::~DocumentHandlers() = default;
+DocumentHandlers::~DocumentHandlers()
+{
+    m_server.SetHandler(nullptr);
+}
 
 void DocumentHandlers::setConnectionFactory(THttpServer::ClientFactory factory)
 {
@@ -83,24 +66,24 @@ void DocumentHandlers::stop()
     m_server.Stop();
 }
 
-void DocumentHandlers::serverStarted()
+void DocumentHandlers::HttpServer1ServerStarted()
 {
     emit listeningChanged(true);
     m_context.display.write(QStringLiteral("Server is waiting for connections"));
 }
 
-void DocumentHandlers::serverStopped()
+void DocumentHandlers::HttpServer1ServerStopped()
 {
     emit listeningChanged(false);
     m_context.display.write(QStringLiteral("Server stopped"));
 }
 
-void DocumentHandlers::clientConnect(THttpConnection *)
+void DocumentHandlers::HttpServer1ClientConnect(THttpConnection &)
 {
     emit clientCountChanged(m_server.ClientCount());
 }
 
-void DocumentHandlers::clientDisconnect(THttpConnection *)
+void DocumentHandlers::HttpServer1ClientDisconnect(THttpConnection &)
 {
     // The leaving client is still counted while this runs.
     emit clientCountChanged(m_server.ClientCount() - 1);
@@ -113,91 +96,69 @@ qint32 DocumentHandlers::nextRequestNumber()
     return m_requests;
 }
 
-QString DocumentHandlers::clientAddress(const THttpConnection *client)
+QString DocumentHandlers::clientAddress(const THttpConnection &client)
 {
-    if (const auto *own = qobject_cast<const TMyHttpConnection *>(client))
+    if (const auto *own = qobject_cast<const TMyHttpConnection *>(&client))
         return own->ClientAddress();
-    return client->PeerAddr();
+    return client.PeerAddr();
 }
 
-void DocumentHandlers::displayHeaderLines(const THttpConnection *client)
+void DocumentHandlers::displayHeaderLines(const THttpConnection &client)
 {
     if (!m_context.settings.displayHeader())
         return;
     int i = 0;
-    for (const QByteArray &line : client->HeaderLines())
+    for (const QByteArray &line : client.HeaderLines())
         m_context.display.write(QStringLiteral("HDR%1) %2").arg(++i).arg(text(line)));
 }
 
-void DocumentHandlers::getDocument(THttpConnection *client, THttpGetFlag &flag)
+THttpAnswer DocumentHandlers::HttpServer1GetDocument(THttpConnection &client, THttpAnswer proposed)
 {
     const qint32 n = nextRequestNumber();
     m_context.display.write(QStringLiteral("[%1 %2] %3: GET %4")
                                 .arg(m_clock.timeOfDay(), clientAddress(client))
                                 .arg(n)
-                                .arg(text(client->Path())));
+                                .arg(text(client.Path())));
     displayHeaderLines(client);
-    if (!isSiteRedirect(client->Path()))
-        return;
-    flag = THttpGetFlag::HandlerAnswers;
-    const std::optional<QByteArray> answer = siteRedirectAnswer(client->Version(), client->Params());
-    if (answer) {
-        client->SetResponseData(*answer);
-        client->SendStream();
-        return;
-    }
-    const answers::BuiltIn refused =
-        answers::refused(client->Version(), 400, "The address to go to holds a line break or a zero byte.");
-    client->SetResponseData(refused.Header + refused.Body);
-    client->SendStream();
-    client->Close();
+    if (!isSiteRedirect(client.Path()))
+        return proposed;
+    if (std::optional<QByteArray> answer = siteRedirectAnswer(client.Version(), client.Params()))
+        return THttpAnswer::bytes(std::move(*answer));
+    return THttpAnswer::refused(400, "The address to go to holds a line break or a zero byte.");
 }
 
-void DocumentHandlers::headDocument(THttpConnection *client, THttpGetFlag &)
+THttpAnswer DocumentHandlers::HttpServer1HeadDocument(THttpConnection &client, THttpAnswer proposed)
 {
     const qint32 n = nextRequestNumber();
-    m_context.display.write(QStringLiteral("%1: HEAD %2").arg(n).arg(text(client->Path())));
+    m_context.display.write(QStringLiteral("%1: HEAD %2").arg(n).arg(text(client.Path())));
+    return proposed;
 }
 
-void DocumentHandlers::postDocument(THttpConnection *client, THttpGetFlag &flag)
+THttpAnswer DocumentHandlers::HttpServer1PostDocument(THttpConnection &client)
 {
     const qint32 n = nextRequestNumber();
-    m_context.display.write(QStringLiteral("%1: POST %2").arg(n).arg(text(client->Path())));
+    m_context.display.write(QStringLiteral("%1: POST %2").arg(n).arg(text(client.Path())));
     displayHeaderLines(client);
-    if (!isFormAddress(client->Path())) {
-        flag = THttpGetFlag::Answer404;
-        return;
-    }
-    auto *own = qobject_cast<TMyHttpConnection *>(client);
-    if (!own) {
-        flag = THttpGetFlag::Answer404;
-        return;
-    }
-    const QString refusal = m_guard.refusal({own->ClientAddress(), client->HeaderLines()});
+    auto *own = qobject_cast<TMyHttpConnection *>(&client);
+    if (!isFormAddress(client.Path()) || !own)
+        return THttpAnswer::notFound();
+    const QString refusal = m_guard.refusal({own->ClientAddress(), client.Headers()});
     if (!refusal.isEmpty()) {
         m_context.display.write(QStringLiteral("*** Form refused: %1 ***").arg(refusal));
-        flag = THttpGetFlag::Answer403;
-        return;
+        return THttpAnswer::forbidden();
     }
-    if (!own->BeginPostedData(client->RequestContentLength())) {
-        flag = THttpGetFlag::Answer403;
-        return;
-    }
-    flag = THttpGetFlag::AcceptPostedData;
+    if (!own->BeginPostedData(client.RequestContentLength()))
+        return THttpAnswer::forbidden();
+    return THttpAnswer::takeBody();
 }
 
-void DocumentHandlers::postedData(THttpConnection *client)
+THttpAnswer DocumentHandlers::HttpServer1PostedData(THttpConnection &client)
 {
-    auto *own = qobject_cast<TMyHttpConnection *>(client);
+    auto *own = qobject_cast<TMyHttpConnection *>(&client);
     if (!own)
-        return;
-    if (own->PostedLength() - own->PostedCount() <= 0) {
-        char discard[kDiscardChunk];
-        client->Receive(discard, sizeof discard);
-    } else {
-        const qint64 received = own->ReceivePostedData();
-        if (received <= 0)
-            return;
+        return THttpAnswer::none();
+    const qint64 received = own->ReceivePostedData();
+    if (received > 0) {
         // The body so far, while it is small; past that each arrival shows
         // only its own bytes, since repeating everything so far would grow
         // with the square of a large form. The lines still hold all of it.
@@ -205,20 +166,15 @@ void DocumentHandlers::postedData(THttpConnection *client)
         const QByteArray shown = posted.size() <= kMaxRepeatedPostedBytes ? posted : posted.last(qsizetype(received));
         m_context.display.write(QStringLiteral("Data: '%1'").arg(text(shown)));
     }
-    if (!own->PostedDataComplete() || own->PostedDataTaken())
-        return;
-    own->SetPostedDataTaken();
-    if (!isFormAddress(client->Path())) {
-        client->Answer404();
-        return;
-    }
-    // Never idle while its form waits for its turn or for a page title.
-    client->AwaitAnswer();
-    m_forms.push_back({{client->Path(), client->Version(), own->ClientAddress(), own->TakePostedData()}, own});
+    if (!own->PostedDataComplete())
+        return THttpAnswer::takeBody();
+    m_forms.push_back({{client.Path(), client.Version(), own->ClientAddress(), own->TakePostedData()}, own});
     // Processed from the event loop rather than inside the connection's own
     // event: processing lets other events run, and the connection may be
-    // gone by the time it ends.
+    // gone by the time it ends. Never idle meanwhile, however long its form
+    // waits for its turn or for a page title.
     QMetaObject::invokeMethod(this, [this] { processNextForm(); }, Qt::QueuedConnection);
+    return THttpAnswer::pending();
 }
 
 void DocumentHandlers::processNextForm()
@@ -239,16 +195,10 @@ void DocumentHandlers::processNextForm()
         m_context.display.write(QStringLiteral("*** The form could not be processed ***"));
     }
     if (pending.client) {
-        if (answer.isEmpty()) {
-            const answers::BuiltIn failed =
-                answers::refused(pending.form.version, 500, "The form could not be processed.");
-            pending.client->SetResponseData(failed.Header + failed.Body);
-            pending.client->SendStream();
-            pending.client->Close();
-        } else {
-            pending.client->SetResponseData(answer);
-            pending.client->SendStream();
-        }
+        if (answer.isEmpty())
+            pending.client->Answer(THttpAnswer::refused(500, "The form could not be processed."));
+        else
+            pending.client->Answer(THttpAnswer::bytes(std::move(answer)));
     }
     m_processing = false;
     emit formAnswered();

@@ -4,6 +4,7 @@
 #include "server/PostGuard.h"
 #include "server/RequestClock.h"
 #include "server/editor/FormProcessor.h"
+#include "server/http/THttpHandler.h"
 #include "server/http/THttpServer.h"
 
 #include <QObject>
@@ -23,7 +24,7 @@ class TMyHttpConnection;
 // The program's side of the web server: starts and stops it, counts and
 // shows the requests, answers "/site=" itself and takes the forms the pages
 // post. The window shows its state through the signals.
-class DocumentHandlers : public QObject
+class DocumentHandlers : public QObject, private THttpHandler
 {
     Q_OBJECT
 public:
@@ -67,19 +68,35 @@ private:
         QPointer<TMyHttpConnection> client;
     };
 
-    void serverStarted();
-    void serverStopped();
-    void clientConnect(THttpConnection *client);
-    void clientDisconnect(THttpConnection *client);
-    void getDocument(THttpConnection *client, THttpGetFlag &flag);
-    void headDocument(THttpConnection *client, THttpGetFlag &flag);
-    void postDocument(THttpConnection *client, THttpGetFlag &flag);
-    void postedData(THttpConnection *client);
+    // The server's events, each to the handler named after the server.
+    void OnServerStarted() override { HttpServer1ServerStarted(); }
+    void OnServerStopped() override { HttpServer1ServerStopped(); }
+    void OnClientConnect(THttpConnection &client) override { HttpServer1ClientConnect(client); }
+    void OnClientDisconnect(THttpConnection &client) override { HttpServer1ClientDisconnect(client); }
+    THttpAnswer OnGetDocument(THttpConnection &client, THttpAnswer proposed) override
+    {
+        return HttpServer1GetDocument(client, std::move(proposed));
+    }
+    THttpAnswer OnHeadDocument(THttpConnection &client, THttpAnswer proposed) override
+    {
+        return HttpServer1HeadDocument(client, std::move(proposed));
+    }
+    THttpAnswer OnPostDocument(THttpConnection &client, THttpAnswer) override { return HttpServer1PostDocument(client); }
+    THttpAnswer OnPostedData(THttpConnection &client) override { return HttpServer1PostedData(client); }
+
+    void HttpServer1ServerStarted();
+    void HttpServer1ServerStopped();
+    void HttpServer1ClientConnect(THttpConnection &client);
+    void HttpServer1ClientDisconnect(THttpConnection &client);
+    THttpAnswer HttpServer1GetDocument(THttpConnection &client, THttpAnswer proposed);
+    THttpAnswer HttpServer1HeadDocument(THttpConnection &client, THttpAnswer proposed);
+    THttpAnswer HttpServer1PostDocument(THttpConnection &client);
+    THttpAnswer HttpServer1PostedData(THttpConnection &client);
     void processNextForm();
 
     qint32 nextRequestNumber();
-    void displayHeaderLines(const THttpConnection *client);
-    static QString clientAddress(const THttpConnection *client);
+    void displayHeaderLines(const THttpConnection &client);
+    static QString clientAddress(const THttpConnection &client);
     std::string fetchTitle(const std::string &url) const;
 
     platform::ProgramContext &m_context;

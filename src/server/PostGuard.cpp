@@ -39,19 +39,6 @@ std::optional<int> portNumber(QByteArrayView digits)
 
 } // namespace
 
-QList<QByteArray> headerValues(const QList<QByteArray> &headerLines, QByteArrayView name)
-{
-    QList<QByteArray> values;
-    for (const QByteArray &line : headerLines) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon < 0)
-            continue;
-        if (QByteArrayView(line).first(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
-            values.append(line.mid(colon + 1).trimmed());
-    }
-    return values;
-}
-
 PostGuard::PostGuard(QStringList ownNames)
 {
     for (const QString &name : ownNames)
@@ -72,7 +59,7 @@ QStringList PostGuard::machineNames()
     return names;
 }
 
-std::optional<PostGuard::Authority> PostGuard::parseHost(const QByteArray &value)
+std::optional<PostGuard::Authority> PostGuard::parseHost(QByteArrayView value)
 {
     Authority a;
     QByteArrayView rest;
@@ -80,7 +67,7 @@ std::optional<PostGuard::Authority> PostGuard::parseHost(const QByteArray &value
         const qsizetype close = value.indexOf(']');
         if (close < 0)
             return std::nullopt;
-        a.host = QString::fromLatin1(value.mid(1, close - 1)).toLower();
+        a.host = QString::fromLatin1(value.sliced(1, close - 1)).toLower();
         rest = QByteArrayView(value).sliced(close + 1);
         QHostAddress v6;
         if (!v6.setAddress(a.host) || v6.protocol() != QAbstractSocket::IPv6Protocol)
@@ -105,7 +92,7 @@ std::optional<PostGuard::Authority> PostGuard::parseHost(const QByteArray &value
     return a;
 }
 
-std::optional<PostGuard::Authority> PostGuard::parseOriginUrl(const QByteArray &value)
+std::optional<PostGuard::Authority> PostGuard::parseOriginUrl(QByteArrayView value)
 {
     const QUrl url(QString::fromUtf8(value), QUrl::TolerantMode);
     if (!url.isValid() || url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0
@@ -134,21 +121,23 @@ QString PostGuard::refusal(const PostSource &source) const
     if (!isLoopbackAddress(source.peerAddress))
         return QStringLiteral("the client %1 is not on this machine").arg(source.peerAddress);
 
-    const QList<QByteArray> hosts = headerValues(source.headerLines, "Host");
+    const QList<QByteArrayView> hosts = source.headers.values("Host");
     if (hosts.size() != 1)
         return QStringLiteral("the request names no single host");
-    const std::optional<Authority> host = parseHost(hosts.first());
+    const QByteArrayView hostValue = hosts.first().trimmed();
+    const std::optional<Authority> host = parseHost(hostValue);
     if (!host || !namesThisMachine(host->host))
-        return QStringLiteral("the host %1 is not this machine").arg(QString::fromLatin1(hosts.first()));
+        return QStringLiteral("the host %1 is not this machine").arg(QString::fromLatin1(hostValue));
 
     // A browser that names the post's origin as another site is believed,
     // whatever the other lines say.
-    for (const QByteArray &site : headerValues(source.headerLines, "Sec-Fetch-Site"))
-        if (site.compare("cross-site", Qt::CaseInsensitive) == 0)
+    for (const QByteArrayView site : source.headers.values("Sec-Fetch-Site"))
+        if (site.trimmed().compare("cross-site", Qt::CaseInsensitive) == 0)
             return QStringLiteral("the browser says the form comes from another site");
 
     for (const char *name : {"Origin", "Referer"}) {
-        for (const QByteArray &value : headerValues(source.headerLines, name)) {
+        for (QByteArrayView value : source.headers.values(name)) {
+            value = value.trimmed();
             const std::optional<Authority> from = parseOriginUrl(value);
             if (!from || from->host != host->host || from->port != host->port)
                 return QStringLiteral("the form comes from %1").arg(QString::fromLatin1(value));

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "server/http/HttpHeaders.h"
+
 #include <QByteArray>
-#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -12,8 +13,8 @@ namespace vistrel::server {
 // What a post says about where it comes from.
 struct PostSource
 {
-    QString peerAddress;           // the client's IP address
-    QList<QByteArray> headerLines; // as received
+    QString peerAddress; // the client's IP address
+    HttpHeaders headers;
 };
 
 // Decides whether a post may change the user's files: only a browser on this
@@ -40,14 +41,11 @@ private:
         QString host; // lower case, IPv6 without brackets
         int port = 80;
     };
-    static std::optional<Authority> parseHost(const QByteArray &value);
-    static std::optional<Authority> parseOriginUrl(const QByteArray &value);
+    static std::optional<Authority> parseHost(QByteArrayView value);
+    static std::optional<Authority> parseOriginUrl(QByteArrayView value);
     bool namesThisMachine(const QString &host) const;
 
     QStringList m_ownNames;
 };
-
-// Every value of the header lines named `name` (without the colon), in order.
-QList<QByteArray> headerValues(const QList<QByteArray> &headerLines, QByteArrayView name);
 
 } // namespace vistrel::server

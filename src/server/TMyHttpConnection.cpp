@@ -17,7 +17,6 @@ bool TMyHttpConnection::BeginPostedData(qint64 length)
     m_posted = QByteArray();
     m_postedCount = 0;
     m_postedLength = 0;
-    m_taken = false;
     if (length < 0 || length > limits::kMaxPostedBody)
         return false;
     m_postedLength = length;

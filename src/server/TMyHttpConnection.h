@@ -32,10 +32,6 @@ public:
     qint64 PostedLength() const { return m_postedLength; }
     bool PostedDataComplete() const { return m_postedCount == m_postedLength; }
 
-    // Set once the body has been handed on, so it is processed only once.
-    bool PostedDataTaken() const { return m_taken; }
-    void SetPostedDataTaken() { m_taken = true; }
-
     // The address the post guard and the form record see; the peer's address.
     virtual QString ClientAddress() const { return PeerAddr(); }
 
@@ -43,7 +39,6 @@ private:
     QByteArray m_posted;
     qint64 m_postedLength = 0;
     qint64 m_postedCount = 0;
-    bool m_taken = false;
 };
 
 } // namespace vistrel::server

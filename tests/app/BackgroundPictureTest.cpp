@@ -1,4 +1,4 @@
-#include "ProgramFixture.h"
+#include "support/ProgramFixture.h"
 
 #include "app/BackgroundPicture.h"
 #include "platform/JpegCodec.h"
@@ -111,13 +111,14 @@ TEST(Background, BadPicturesAreRefusedWithAMessageAndTheOldOneStays)
         {"cut.png", png.left(png.size() / 2)},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
         const QString file = p.home.file(c.name);
         writeAll(file, c.bytes);
         p.messages->shown.clear();
-        EXPECT_FALSE(m.LoadBackground(file)) << c.name;
-        ASSERT_EQ(p.messages->shown.size(), 1) << c.name;
-        EXPECT_TRUE(p.messages->shown.first().text.contains(file)) << c.name;
-        EXPECT_EQ(readAll(back), before) << c.name;
+        EXPECT_FALSE(m.LoadBackground(file));
+        ASSERT_EQ(p.messages->shown.size(), 1);
+        EXPECT_TRUE(p.messages->shown.first().text.contains(file));
+        EXPECT_EQ(readAll(back), before);
     }
     EXPECT_FALSE(m.LoadBackground(p.home.file("missing.jpg")));
     EXPECT_EQ(readAll(back), before);

@@ -1,4 +1,4 @@
-#include "ProgramFixture.h"
+#include "support/ProgramFixture.h"
 
 #include "app/BrowserIntegration.h"
 #include "app/Dialogs.h"
@@ -42,8 +42,9 @@ TEST(StartPage, LeftAloneWhenAlreadyLocalOrWithoutTheBrowserKey)
     EXPECT_FALSE(c.registry.keyExists(kMain)) << "the browser key is never created";
 
     for (const QString page : {"http://localhost:80/", "HTTP://LocalHost:80/", "http://localhost"}) {
+        SCOPED_TRACE(page.toStdString());
         c.registry.writeString(kMain, "Start Page", page);
-        EXPECT_FALSE(claimStartPage(c.registry, c.flags, c.favorites, "80")) << page.toStdString();
+        EXPECT_FALSE(claimStartPage(c.registry, c.flags, c.favorites, "80"));
         EXPECT_EQ(c.startPage(), page);
         EXPECT_FALSE(QFile::exists(c.oldHomePage()));
         EXPECT_FALSE(c.flags.writingShortcut);
@@ -122,7 +123,7 @@ TEST(Instructions, OpenCommandComesFromTheHtmClassAndFailureIsReported)
     platform::RegistryFile registry(platform::RegistryFile::defaultPath());
     EXPECT_EQ(defaultBrowserCommand(registry).value_or(""), "xdg-open \"%1\"") << "the built-in default";
 
-    platform::RecordingPresenter messages;
+    test::RecordingPresenter messages;
     registry.writeString("HKEY_CLASSES_ROOT\\.htm", QString(), "mybrowser");
     registry.writeString("HKEY_CLASSES_ROOT\\mybrowser\\shell\\open\\command", QString(),
                          "/nonexistent/browser \"%1\"");
@@ -193,6 +194,7 @@ TEST(Instructions, FirstRunOpensThePageOnTheServersPortOrItsFileAndMakesTheFavor
     EXPECT_EQ(dialog.result(), QDialog::Accepted) << "following the link lets the program start";
 
     for (const bool serverStarts : {true, false}) {
+        SCOPED_TRACE(serverStarts ? "the server starts" : "the port is taken");
         test::ProgramFixture p;
         ASSERT_TRUE(QDir(p.paths.favoritesFolder).removeRecursively());
         platform::RegistryFile registry(platform::RegistryFile::defaultPath());
@@ -208,7 +210,7 @@ TEST(Instructions, FirstRunOpensThePageOnTheServersPortOrItsFileAndMakesTheFavor
         m.FormShow();
         const QString expected = serverStarts ? "http://localhost:" + port + "/instructions.htm"
                                               : QUrl::fromLocalFile(p.paths.dataFolder + "instructions.htm").toString();
-        EXPECT_EQ(waitForRecord(record), (expected + "\n").toUtf8()) << "server starts: " << serverStarts;
+        EXPECT_EQ(waitForRecord(record), (expected + "\n").toUtf8());
         // A missing Favorites folder is made, empty, and said.
         EXPECT_TRUE(QDir(p.paths.favoritesFolder).exists() && QDir(p.paths.favoritesFolder).isEmpty());
         EXPECT_TRUE(m.display().lines().contains("Created the empty Favorites folder " + p.paths.favoritesFolder));

@@ -61,8 +61,9 @@ TEST(CommandLine, HelpVersionAndMistakesAnswerWithoutStartingTheProgram)
     for (const QStringList &wrong : {QStringList{"--bogus"}, QStringList{"--port", "0"}, QStringList{"--port", "65536"},
                                      QStringList{"--port", "80x"}, QStringList{"stray"},
                                      QStringList{"--import-bookmarks", "--export-bookmarks", "x.html"}}) {
+        SCOPED_TRACE(wrong.join(' ').toStdString());
         const Outcome mistake = run(home, wrong);
-        EXPECT_EQ(mistake.exitCode, 2) << wrong.join(' ').toStdString();
+        EXPECT_EQ(mistake.exitCode, 2);
         EXPECT_TRUE(mistake.err.startsWith("vistrel: ")) << mistake.err.toStdString();
         EXPECT_TRUE(mistake.out.isEmpty());
     }

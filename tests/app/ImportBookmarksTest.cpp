@@ -1,4 +1,4 @@
-#include "ProgramFixture.h"
+#include "support/ProgramFixture.h"
 
 #include <QAction>
 #include <QCoreApplication>

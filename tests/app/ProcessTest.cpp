@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 using vistrel::test::readAll;
+using vistrel::test::spinUntil;
 using vistrel::test::TempHome;
 
 namespace {
@@ -57,16 +59,6 @@ struct RunningCopy
         }
     }
 };
-
-bool waitForFile(const QString &path, int ms)
-{
-    for (int waited = 0; waited < ms; waited += 50) {
-        if (QFile::exists(path))
-            return true;
-        QThread::msleep(50);
-    }
-    return QFile::exists(path);
-}
 
 quint16 freePort()
 {
@@ -115,6 +107,7 @@ TEST(Process, EveryAnsweredRequestIsInTheLogAfterSigtermOrSigint)
         GTEST_SKIP() << "VISTREL_BINARY not set";
     constexpr int kBurst = 300;
     for (const int signalNumber : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(strsignal(signalNumber));
         TempHome home;
         const QString folder = home.file("program");
         const quint16 port = freePort();
@@ -130,7 +123,7 @@ TEST(Process, EveryAnsweredRequestIsInTheLogAfterSigtermOrSigint)
 
         const QStringList log = QString::fromUtf8(readAll(folder + "/vistrel.log")).split("\r\n");
         const QStringList gets = log.filter(": GET /page");
-        ASSERT_EQ(gets.size(), kBurst) << "signal " << signalNumber;
+        ASSERT_EQ(gets.size(), kBurst);
         for (int i = 1; i <= kBurst; ++i)
             EXPECT_TRUE(gets[i - 1].endsWith(QString("] %1: GET /page%1.htm").arg(i))) << gets[i - 1].toStdString();
         EXPECT_TRUE(log.value(log.size() - 2).endsWith(" Log file Closed.]")) << log.value(log.size() - 2).toStdString();
@@ -149,7 +142,7 @@ TEST(Process, SecondCopyDefersToTheFirstAndSigtermEndsLikeClose)
     RunningCopy first(home, folder);
     first.process.start();
     ASSERT_TRUE(first.process.waitForStarted());
-    ASSERT_TRUE(waitForFile(home.file("Documents/vistrel/_back.jpg"), 10000));
+    ASSERT_TRUE(spinUntil([&] { return QFile::exists(home.file("Documents/vistrel/_back.jpg")); }, 10000));
     QThread::msleep(300);
 
     RunningCopy second(home, folder);
@@ -175,7 +168,7 @@ TEST(Process, FirstRunIsToldOnlyWhenThereIsNoSettingsFile)
     for (int run = 0; run < 2; ++run) {
         RunningCopy copy(home, folder);
         copy.process.start();
-        ASSERT_TRUE(waitForFile(home.file("Documents/vistrel/_back.jpg"), 10000));
+        ASSERT_TRUE(spinUntil([&] { return QFile::exists(home.file("Documents/vistrel/_back.jpg")); }, 10000));
         QThread::msleep(300);
         copy.process.terminate();
         ASSERT_TRUE(copy.process.waitForFinished(10000));

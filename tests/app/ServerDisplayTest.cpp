@@ -1,33 +1,22 @@
-#include "app/ProgramFixture.h"
+#include "support/ProgramFixture.h"
 #include "support/TestSupport.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextBlock>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
 using vistrel::test::ProgramFixture;
+using vistrel::test::spinUntil;
 using vistrel::test::writeAll;
 
 namespace {
 
+constexpr int kPatienceMs = 10000;
 constexpr char kQuietSettings[] = "[General]\r\nStartup=0\r\nHistory=0\r\n[Data]\r\nPort=0\r\n";
-
-bool spinUntil(const std::function<bool()> &done)
-{
-    QDeadlineTimer deadline(10000);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents();
-        QThread::msleep(10);
-    }
-    return done();
-}
 
 QString shown(const QPlainTextEdit *memo)
 {
@@ -62,19 +51,19 @@ TEST(ServerDisplay, WidgetShowsTheModelInOrderOnceVisibleAndFollowsTheLastLine)
     EXPECT_TRUE(shown(d.memo).isEmpty());
 
     d.showWebServerPage();
-    ASSERT_TRUE(spinUntil([&] { return shown(d.memo) == d.m->display().lines().join('\n'); }))
+    ASSERT_TRUE(spinUntil([&] { return shown(d.memo) == d.m->display().lines().join('\n'); }, kPatienceMs))
         << shown(d.memo).toStdString();
     for (int i = 31; i <= 250; ++i)
         d.m->display().write(QString("line %1").arg(i));
-    ASSERT_TRUE(spinUntil([&] { return shown(d.memo).endsWith("line 250"); }));
+    ASSERT_TRUE(spinUntil([&] { return shown(d.memo).endsWith("line 250"); }, kPatienceMs));
     EXPECT_EQ(shown(d.memo), d.m->display().lines().join('\n'));
     EXPECT_EQ(d.memo->document()->blockCount(), 201);
     EXPECT_EQ(d.memo->verticalScrollBar()->value(), d.memo->verticalScrollBar()->maximum());
 
     d.m->ClearButton->click();
     d.m->display().write("after the clear");
-    ASSERT_TRUE(spinUntil([&] { return !shown(d.memo).contains("line 250"); }));
-    ASSERT_TRUE(spinUntil([&] { return shown(d.memo) == "after the clear"; })) << shown(d.memo).toStdString();
+    ASSERT_TRUE(spinUntil([&] { return !shown(d.memo).contains("line 250"); }, kPatienceMs));
+    ASSERT_TRUE(spinUntil([&] { return shown(d.memo) == "after the clear"; }, kPatienceMs)) << shown(d.memo).toStdString();
 }
 
 TEST(ServerDisplay, LinesHoldingLineBreaksDoNotGrowTheWidgetPastTheCap)
@@ -83,7 +72,7 @@ TEST(ServerDisplay, LinesHoldingLineBreaksDoNotGrowTheWidgetPastTheCap)
     d.showWebServerPage();
     for (int i = 1; i <= 250; ++i)
         d.m->display().write(QString("Data: 'a=%1\nb=%1'").arg(i));
-    ASSERT_TRUE(spinUntil([&] { return d.memo->document()->lastBlock().text() == "b=250'"; }));
+    ASSERT_TRUE(spinUntil([&] { return d.memo->document()->lastBlock().text() == "b=250'"; }, kPatienceMs));
     EXPECT_LE(d.memo->document()->blockCount(), 201);
     EXPECT_TRUE(d.m->display().lines().join('\n').endsWith(shown(d.memo)));
 }

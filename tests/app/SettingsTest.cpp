@@ -1,6 +1,5 @@
-#include "app/TMain.h"
 #include "platform/Autostart.h"
-#include "support/TestSupport.h"
+#include "support/ProgramFixture.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -20,26 +19,10 @@ using vistrel::test::writeAll;
 
 namespace {
 
-struct Program
+// Named with a capital, so the settings file's lower-case name shows.
+struct Program : test::ProgramFixture
 {
-    TempHome home;
-    platform::ProgramPaths paths;
-    platform::RecordingPresenter *messages = nullptr;
-    std::unique_ptr<app::TMain> main;
-
-    Program()
-    {
-        QDir().mkpath(home.file("program"));
-        paths = platform::ProgramPaths::compute(home.file("program/Vistrel"));
-    }
-    app::TMain &start()
-    {
-        auto recorder = std::make_unique<platform::RecordingPresenter>();
-        messages = recorder.get();
-        main = std::make_unique<app::TMain>(paths, std::move(recorder));
-        main->LoadSettings();
-        return *main;
-    }
+    Program() { paths = platform::ProgramPaths::compute(home.file("program/Vistrel")); }
     QStringList settingsLines() const
     {
         return QString::fromUtf8(readAll(paths.settingsPath)).split("\r\n", Qt::SkipEmptyParts);

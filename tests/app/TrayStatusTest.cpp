@@ -1,4 +1,4 @@
-#include "ProgramFixture.h"
+#include "support/ProgramFixture.h"
 
 #include "app/StatusTexts.h"
 #include "app/TrayStatus.h"

@@ -1,37 +1,19 @@
-#include "TestHttpServer.h"
+#include "support/TestHttpServer.h"
 
 #include "capture/BrowserLocator.h"
 #include "capture/ProcessSweep.h"
 #include "support/TestSupport.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
+using vistrel::test::spinUntil;
 using vistrel::test::TestHttpServer;
 
-namespace {
-
-// Serves the site meanwhile.
-bool waitFor(const std::function<bool()> &done, int milliseconds)
-{
-    const QDeadlineTimer deadline(milliseconds);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
-} // namespace
 
 // The real program, ended by SIGTERM while its browser takes a picture: the
 // refresh stops after the page in hand, and nothing of the browser is left
@@ -82,10 +64,10 @@ TEST(BrowserLifetime, SigtermMidCaptureLeavesNoBrowserAndNoFiles)
     const QByteArray tmp = QFile::encodeName(home.file("tmp"));
     const auto browsers = [&] { return vistrel::capture::livingProcessesMentioning(tmp); };
     // Mid-capture: the browser is up and the site has been asked for a page.
-    ASSERT_TRUE(waitFor([&] { return !browsers().empty() && site.requests().size() >= 4; }, 30000))
+    ASSERT_TRUE(spinUntil([&] { return !browsers().empty() && site.requests().size() >= 4; }, 30000))
         << process.readAllStandardError().constData();
     process.terminate();
-    ASSERT_TRUE(waitFor([&] { return process.state() == QProcess::NotRunning; }, 30000));
+    ASSERT_TRUE(spinUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_TRUE(browsers().empty());

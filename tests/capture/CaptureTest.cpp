@@ -1,5 +1,5 @@
-#include "TestCertificates.h"
-#include "TestHttpServer.h"
+#include "support/TestCertificates.h"
+#include "support/TestHttpServer.h"
 
 #include "capture/CaptionedPicture.h"
 #include "capture/CaptureCall.h"

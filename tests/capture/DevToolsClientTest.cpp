@@ -91,10 +91,11 @@ TEST(DevToolsClient, AnswersNobodyAskedForOrForgotAreDropped)
 TEST(DevToolsClient, MalformedOrEndlessMessagesBreakTheStreamForGood)
 {
     for (const QByteArray &bad : {QByteArray("{\"id\":1,"), QByteArray("[1,2]"), QByteArray("not json"), QByteArray()}) {
+        SCOPED_TRACE("message '" + bad.toStdString() + "'");
         DevToolsClient client;
         int id = 0;
         client.command("A", {}, {}, id);
-        EXPECT_FALSE(client.feed(bad + '\0' + answer(id))) << bad.constData();
+        EXPECT_FALSE(client.feed(bad + '\0' + answer(id)));
         EXPECT_TRUE(client.broken());
         EXPECT_FALSE(client.hasAnswer(id)) << "nothing is taken after the break";
         EXPECT_FALSE(client.feed(answer(id)));

@@ -2,7 +2,7 @@
 #include "capture/PropertyReader.h"
 #include "capture/UrlCacheLookup.h"
 #include "capture/ValueToText.h"
-#include "platform/MessagePresenter.h"
+#include "support/RecordingPresenter.h"
 #include "support/TestSupport.h"
 
 #include <QTemporaryDir>
@@ -171,7 +171,7 @@ TEST(InternetShortcut, MissingFileAndUnknownSet)
 
 TEST(PropertyReader, ShowsTheMessageOnlyOnFailure)
 {
-    vistrel::platform::RecordingPresenter messages;
+    vistrel::test::RecordingPresenter messages;
     PropertyStorage storage;
     storage.set(2, PropVariant::ofAnsi("x"));
     PropVariant value;

@@ -91,22 +91,23 @@ TEST(CaptionedPicture, FillPictureAndCaptionWhereTheyBelong)
                          Case{404, kCaptionFill, kErrorPictureSize}, Case{-99, kCaptionFill, kErrorPictureSize},
                          Case{kCodeCertificate, kCaptionFill, kPadlockPictureSize},
                          Case{kCodeSecureFailed, kCaptionFill, kPadlockPictureSize}}) {
+        SCOPED_TRACE("code " + std::to_string(c.code));
         const QImage image = captionedPicture(c.code);
         ASSERT_EQ(image.size(), QSize(122, 122));
         const int at = (122 - c.pictureSize) / 2; // 29 or 37
-        EXPECT_EQ(pixel(image, 0, 0), c.fill) << c.code;
-        EXPECT_EQ(pixel(image, 121, 60), c.fill) << c.code;
-        EXPECT_EQ(pixel(image, at - 1, at - 1), c.fill) << c.code;
-        EXPECT_EQ(pixel(image, at, at), kPictureGround) << c.code;
-        EXPECT_EQ(pixel(image, at + c.pictureSize - 1, at + c.pictureSize - 1), kPictureGround) << c.code;
-        EXPECT_EQ(pixel(image, at + c.pictureSize, at + c.pictureSize), c.fill) << c.code;
-        EXPECT_TRUE(hasCaptionInk(image)) << c.code;
-        EXPECT_EQ(pixel(image, 0, 99), c.fill) << c.code;
+        EXPECT_EQ(pixel(image, 0, 0), c.fill);
+        EXPECT_EQ(pixel(image, 121, 60), c.fill);
+        EXPECT_EQ(pixel(image, at - 1, at - 1), c.fill);
+        EXPECT_EQ(pixel(image, at, at), kPictureGround);
+        EXPECT_EQ(pixel(image, at + c.pictureSize - 1, at + c.pictureSize - 1), kPictureGround);
+        EXPECT_EQ(pixel(image, at + c.pictureSize, at + c.pictureSize), c.fill);
+        EXPECT_TRUE(hasCaptionInk(image));
+        EXPECT_EQ(pixel(image, 0, 99), c.fill);
         // The new captions fit: their first and last columns stay clear.
         const bool secureFailure = c.code == kCodeCertificate || c.code == kCodeSecureFailed;
         for (int y = kCaptionTop; secureFailure && y < 122; ++y) {
-            EXPECT_EQ(pixel(image, 0, y), c.fill) << c.code << " y " << y;
-            EXPECT_EQ(pixel(image, 121, y), c.fill) << c.code << " y " << y;
+            EXPECT_EQ(pixel(image, 0, y), c.fill) << "y " << y;
+            EXPECT_EQ(pixel(image, 121, y), c.fill) << "y " << y;
         }
     }
 }

@@ -1,5 +1,5 @@
-#include "TestCertificates.h"
-#include "TestHttpServer.h"
+#include "support/TestCertificates.h"
+#include "support/TestHttpServer.h"
 
 #include "capture/ProbeCodes.h"
 #include "capture/RedirectionProbe.h"

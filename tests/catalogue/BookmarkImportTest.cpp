@@ -142,6 +142,7 @@ TEST_F(ImportFixture, BrokenDatabasesAreRefusedWithNothingWritten)
     writeAll(home.file("garbage.sqlite"), QByteArray(4096, 'x'));
     test::HistoryWriter(test::HistoryWriter::Browser::Chromium, home.file("chromium-history.sqlite")).commit();
     for (const QString &file : {home.file("garbage.sqlite"), home.file("chromium-history.sqlite")}) {
+        SCOPED_TRACE(file.toStdString());
         const catalogue::ImportReport report = import(BookmarkSource::Kind::Firefox, file);
         EXPECT_FALSE(report.succeeded());
         ASSERT_EQ(report.errors().size(), 1);

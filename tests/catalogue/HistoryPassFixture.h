@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/HistoryTitleSite.h"
+#include "support/HistoryTitleSite.h"
 
 #include "capture/CardThumbnailer.h"
 #include "capture/CaptureCall.h"
@@ -21,7 +21,7 @@
 namespace vistrel::test {
 
 // Every status text a pass shows, in order.
-struct StatusLog : platform::RecordingStatus
+struct StatusLog : test::RecordingStatus
 {
     QStringList texts;
     void setStatus(const QString &text) override

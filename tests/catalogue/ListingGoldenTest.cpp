@@ -1,5 +1,5 @@
 #include "catalogue/ListingFormat.h"
-#include "catalogue/MenuOrderRecords.h"
+#include "support/MenuOrderRecords.h"
 #include "catalogue/RefreshFixture.h"
 #include "platform/TextEncodings.h"
 

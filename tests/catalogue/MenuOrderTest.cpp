@@ -1,5 +1,5 @@
 #include "catalogue/MenuOrder.h"
-#include "catalogue/MenuOrderRecords.h"
+#include "support/MenuOrderRecords.h"
 #include "platform/RegistryFile.h"
 #include "support/TestSupport.h"
 

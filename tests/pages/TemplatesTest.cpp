@@ -301,18 +301,20 @@ TEST(Templates, LinkOnlyWebAndFileAddressesAndKeepTheRestVisible)
                              "@href='ftp://example.com/' or @href='file:///tmp/a.htm']";
     struct Page
     {
+        const char *name;
         BuiltInTemplate which;
         QByteArray xml;
         int linksPerFavourite;
         int pictures;
     };
-    for (const Page &p : {Page{BuiltInTemplate::Default_XSL_View, listing, 2, 8},
-                          Page{BuiltInTemplate::Default_XSL_Edit, listing, 1, 9},
-                          Page{BuiltInTemplate::Default_XSL_History, vistrel::test::makeHistory(links), 2, 9}}) {
+    for (const Page &p : {Page{"view", BuiltInTemplate::Default_XSL_View, listing, 2, 8},
+                          Page{"edit", BuiltInTemplate::Default_XSL_Edit, listing, 1, 9},
+                          Page{"history", BuiltInTemplate::Default_XSL_History, vistrel::test::makeHistory(links), 2, 9}}) {
+        SCOPED_TRACE(p.name);
         const HtmlPage page(render(p.which, p.xml));
-        EXPECT_EQ(page.count("//a[@href]"), 4 * p.linksPerFavourite) << int(p.which);
-        EXPECT_EQ(page.count(live), 4 * p.linksPerFavourite) << int(p.which);
-        EXPECT_EQ(page.count("//img"), p.pictures) << int(p.which);
+        EXPECT_EQ(page.count("//a[@href]"), 4 * p.linksPerFavourite);
+        EXPECT_EQ(page.count(live), 4 * p.linksPerFavourite);
+        EXPECT_EQ(page.count("//img"), p.pictures);
     }
     // The old home page in the view header: picture and caption, no link.
     const HtmlPage header(render(BuiltInTemplate::Default_Web_View_Head, listing));

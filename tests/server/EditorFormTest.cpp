@@ -1,6 +1,6 @@
 #include "EditorFixture.h"
 
-#include "../catalogue/MenuOrderRecords.h"
+#include "support/MenuOrderRecords.h"
 #include "support/TestSupport.h"
 
 using vistrel::test::EditorFixture;
@@ -219,6 +219,7 @@ TEST_F(EditorForm, HistoryPostNamesAnUntitledPageAfterItsHostAndMakesTitlesSafe)
 TEST_F(EditorForm, HistoryPostWithoutANameAddsNothing)
 {
     for (const QByteArray &body : {QByteArray("=Add"), QByteArray("noequals"), QByteArray()}) {
+        SCOPED_TRACE("body '" + body.toStdString() + "'");
         submit(body, vistrel::server::kHistoryAddress);
         EXPECT_TRUE(lastRecord().endsWith(" there were 0 results from127.0.0.1<br>Action taken : "));
     }

@@ -125,26 +125,31 @@ TEST_F(EditorPost, PostsFromElsewhereAreForbiddenAndChangeNothing)
     const QByteArray body = renameBody("a.url", "Alpha");
     const QByteArray p = QByteArray::number(port);
     const QByteArray contentLength = "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
-    const QList<QByteArray> requests = {
-        // A page of another site posting through the user's browser.
-        "POST /cgi-bin/cgifrm1.exe HTTP/1.0\r\nHost: localhost:" + p + "\r\nOrigin: http://evil.example\r\n"
-            + contentLength + "\r\n" + body,
-        "POST /cgi-bin/cgifrm1.exe HTTP/1.0\r\nHost: localhost:" + p
-            + "\r\nReferer: http://evil.example/form.htm\r\n" + contentLength + "\r\n" + body,
-        "POST /cgi-bin/cgifrm1.exe HTTP/1.0\r\nHost: localhost:" + p + "\r\nOrigin: http://localhost:1\r\n"
-            + contentLength + "\r\n" + body,
-        "POST /cgi-bin/cgifrm1.exe HTTP/1.0\r\nHost: localhost:" + p + "\r\nOrigin: null\r\n" + contentLength
-            + "\r\n" + body,
-        // A foreign name that resolves to this machine.
-        "POST /cgi-bin/cgifrm2.exe HTTP/1.0\r\nHost: rebound.example:" + p + "\r\n" + contentLength + "\r\n" + body,
-        "POST /cgi-bin/cgifrm1.exe HTTP/1.0\r\n" + contentLength + "\r\n" + body,
+    const QByteArray post = "POST /cgi-bin/cgifrm1.exe HTTP/1.0\r\n";
+    const QByteArray host = "Host: localhost:" + p + "\r\n";
+    const struct
+    {
+        const char *name;
+        QByteArray request;
+    } rows[] = {
+        // Pages of other sites posting through the user's browser.
+        {"Origin of another site", post + host + "Origin: http://evil.example\r\n" + contentLength + "\r\n" + body},
+        {"Referer of another site",
+         post + host + "Referer: http://evil.example/form.htm\r\n" + contentLength + "\r\n" + body},
+        {"Origin on another port", post + host + "Origin: http://localhost:1\r\n" + contentLength + "\r\n" + body},
+        {"Origin null", post + host + "Origin: null\r\n" + contentLength + "\r\n" + body},
+        // A foreign name that resolves to this machine, or none at all.
+        {"foreign Host", "POST /cgi-bin/cgifrm2.exe HTTP/1.0\r\nHost: rebound.example:" + p + "\r\n" + contentLength
+                             + "\r\n" + body},
+        {"no Host", post + contentLength + "\r\n" + body},
         // The browser itself says another site's page sent it, whatever the rest says.
-        "POST /cgi-bin/cgifrm1.exe HTTP/1.0\r\nHost: localhost:" + p + "\r\nOrigin: http://localhost:" + p
-            + "\r\nSec-Fetch-Site: Cross-Site\r\n" + contentLength + "\r\n" + body,
+        {"Sec-Fetch-Site cross-site", post + host + "Origin: http://localhost:" + p
+                                          + "\r\nSec-Fetch-Site: Cross-Site\r\n" + contentLength + "\r\n" + body},
     };
-    for (const QByteArray &request : requests) {
-        const QByteArray answer = exchange(request);
-        EXPECT_TRUE(answer.startsWith("HTTP/1.0 403 Forbidden\r\n")) << request.toStdString() << answer.toStdString();
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QByteArray answer = exchange(row.request);
+        EXPECT_TRUE(answer.startsWith("HTTP/1.0 403 Forbidden\r\n")) << answer.toStdString();
     }
     EXPECT_TRUE(favouriteExists("a.url"));
     EXPECT_FALSE(QFile::exists(t.paths.formRecordPath()));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LoopbackClient.h"
+#include "support/LoopbackClient.h"
 #include "server/DocumentHandlers.h"
 #include "server/http/THttpServer.h"
 #include "support/TestContext.h"

@@ -11,7 +11,10 @@ namespace {
 
 PostSource from(const QString &peer, std::initializer_list<QByteArray> lines)
 {
-    return {peer, QList<QByteArray>(lines)};
+    PostSource source{peer, {}};
+    for (const QByteArray &line : lines)
+        source.headers.append(line);
+    return source;
 }
 
 TEST(HandlersPostGuard, AcceptsOnlyThisMachineShowingItsOwnPage)
@@ -25,7 +28,7 @@ TEST(HandlersPostGuard, AcceptsOnlyThisMachineShowingItsOwnPage)
              from("::ffff:127.0.0.1", {"Host: workstation:80", "Origin: http://Workstation"}),
              from("127.0.0.1", {"host:workstation.home.lan.", "Referer: http://workstation.home.lan/"}),
          })
-        EXPECT_EQ(guard.refusal(ok), QString()) << ok.headerLines.join(" | ").toStdString();
+        EXPECT_EQ(guard.refusal(ok), QString()) << ok.headers.lines().join(" | ").toStdString();
 
     for (const PostSource &bad : {
              from("192.168.1.20", {"Host: localhost"}),
@@ -43,7 +46,7 @@ TEST(HandlersPostGuard, AcceptsOnlyThisMachineShowingItsOwnPage)
              from("127.0.0.1", {"Host: localhost", "Origin: http://localhost", "Referer: http://evil.example/"}),
          })
         EXPECT_NE(guard.refusal(bad), QString()) << bad.peerAddress.toStdString() << " "
-                                                   << bad.headerLines.join(" | ").toStdString();
+                                                   << bad.headers.lines().join(" | ").toStdString();
 }
 
 TEST(HandlersLocalTime, FollowsTheLocaleSeparators)

@@ -79,7 +79,7 @@ TEST(HttpPath, OpeningNeverLeavesTheRoot)
 
     DocumentRoot root(base + "/docs");
     auto open = [&](const QByteArray &relative) {
-        OpenResult r = openDocument(base + "/docs/" + relative, root, true);
+        OpenResult r = openDocument(base + "/docs/" + relative, root);
         if (r.Fd >= 0)
             ::close(r.Fd);
         return r;

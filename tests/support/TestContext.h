@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/ProgramContext.h"
+#include "support/RecordingPresenter.h"
+#include "support/RecordingStatus.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -14,8 +16,8 @@ struct TestContext
 {
     TempHome home;
     platform::SettingsValues settings;
-    platform::RecordingStatus status;
-    platform::RecordingPresenter messages;
+    RecordingStatus status;
+    RecordingPresenter messages;
     platform::DisplayWriter display;
     platform::DiagnosticMemo trace;
     platform::MainFlags flags;

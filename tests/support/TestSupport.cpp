@@ -1,9 +1,12 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <optional>
 #include <stdexcept>
@@ -72,6 +75,27 @@ void writeAll(const QString &path, const QByteArray &bytes)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw std::runtime_error("cannot write " + path.toStdString());
     f.write(bytes);
+}
+
+bool spinUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(2, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+void spinFor(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    spinUntil([&] { return timer.elapsed() >= ms; }, ms + 1000);
 }
 
 } // namespace vistrel::test

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 namespace vistrel::test {
@@ -26,6 +27,11 @@ private:
     struct Saved;
     std::unique_ptr<Saved> m_saved;
 };
+
+// Lets the event loop run (so a server or timer in this thread works) until
+// `done` holds or `timeoutMs` passes; returns whether it held.
+bool spinUntil(const std::function<bool()> &done, int timeoutMs = 5000);
+void spinFor(int ms);
 
 QByteArray readAll(const QString &path);
 void writeAll(const QString &path, const QByteArray &bytes);

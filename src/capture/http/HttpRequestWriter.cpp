@@ -33,8 +33,8 @@ QByteArray writeRequest(std::string_view verb, const HttpTarget &target, const H
     QByteArray out;
     line(out, QByteArray(verb.data(), qsizetype(verb.size())) + ' ' + QByteArray::fromStdString(requestPath(resource))
                   + " HTTP/1.1");
-    const bool literal6 = target.host.find(':') != std::string::npos;
-    line(out, "Host: " + QByteArray::fromStdString(literal6 ? "[" + target.host + "]" : target.host));
+    const bool ipv6Literal = target.host.find(':') != std::string::npos;
+    line(out, "Host: " + QByteArray::fromStdString(ipv6Literal ? "[" + target.host + "]" : target.host));
     line(out, "Accept: */*");
     if (options.authorization)
         line(out, "Authorization: Basic " + basic(options.userName, options.password));

@@ -34,14 +34,14 @@ constexpr TypeEntry kContentTypes[] = {
 };
 
 BuiltIn htmlAnswer(const QByteArray &version, const QByteArray &status, const QByteArray &text,
-                   const QByteArray &path, const QByteArray &extraHeader)
+                   const QByteArray &path)
 {
     BuiltIn answer;
     answer.Body = QByteArray("<HTML><HEAD><TITLE>") + status + "</TITLE></HEAD><BODY><H1>" + status
                   + "</H1>The requested URL " + escapeHtmlText(path) + ' ' + text
                   + " on this server.<P></BODY></HTML>\r\n";
     answer.Header = version + ' ' + status + "\r\nContent-Type: text/html\r\nContent-Length: "
-                    + QByteArray::number(answer.Body.size()) + "\r\n" + extraHeader + "\r\n";
+                    + QByteArray::number(answer.Body.size()) + "\r\n\r\n";
     return answer;
 }
 
@@ -83,18 +83,12 @@ QByteArray httpDate(std::time_t time)
 
 BuiltIn notFound(const QByteArray &version, const QByteArray &path)
 {
-    return htmlAnswer(version, "404 Not Found", "was not found", path, {});
+    return htmlAnswer(version, "404 Not Found", "was not found", path);
 }
 
 BuiltIn forbidden(const QByteArray &version, const QByteArray &path)
 {
-    return htmlAnswer(version, "403 Forbidden", "is Forbidden", path, {});
-}
-
-BuiltIn unauthorized(const QByteArray &version, const QByteArray &path, const QByteArray &realm)
-{
-    return htmlAnswer(version, "401 Unauthorized", "is Unauthorized", path,
-                      QByteArray("WWW-Authenticate: Basic Realm=") + realm + "\r\n");
+    return htmlAnswer(version, "403 Forbidden", "is Forbidden", path);
 }
 
 BuiltIn unimplemented(const QByteArray &version)

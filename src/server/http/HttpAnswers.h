@@ -29,7 +29,7 @@ QByteArray contentTypeFor(QByteArrayView document);
 // "Wed, 08 Jan 2025 10:11:12 GMT".
 QByteArray httpDate(std::time_t time);
 
-// The built-in 404, 403, 401 and 501 answers, header and body; the path is
+// The built-in 404, 403 and 501 answers, header and body; the path is
 // written into the body as HTML text.
 struct BuiltIn
 {
@@ -38,7 +38,6 @@ struct BuiltIn
 };
 BuiltIn notFound(const QByteArray &version, const QByteArray &path);
 BuiltIn forbidden(const QByteArray &version, const QByteArray &path);
-BuiltIn unauthorized(const QByteArray &version, const QByteArray &path, const QByteArray &realm);
 BuiltIn unimplemented(const QByteArray &version);
 
 // The answer to a request that breaks one of the engine's limits, in the

@@ -184,18 +184,12 @@ void DocumentRoot::reset()
     m_fd = -1;
 }
 
-OpenResult openDocument(const QByteArray &document, DocumentRoot &root, bool confine)
+OpenResult openDocument(const QByteArray &document, DocumentRoot &root)
 {
     OpenResult result;
     constexpr int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     if (document.isEmpty()) {
         result.Error = ENOENT;
-        return result;
-    }
-    if (!confine) {
-        result.Fd = ::open(document.constData(), flags);
-        if (result.Fd < 0)
-            result.Error = errno;
         return result;
     }
     if (!isInsideRoot(document, root.path())) {

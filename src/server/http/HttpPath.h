@@ -63,10 +63,10 @@ private:
     int m_fd = -1;
 };
 
-// Opens `document` read-only. With `confine` set, the file must be reached
-// from the root folder without leaving it, symbolic links included. Never
-// blocks on a FIFO or a device.
-OpenResult openDocument(const QByteArray &document, DocumentRoot &root, bool confine);
+// Opens `document` read-only. The file must be reached from the root folder
+// without leaving it, symbolic links included. Never blocks on a FIFO or a
+// device.
+OpenResult openDocument(const QByteArray &document, DocumentRoot &root);
 
 // The same confinement by resolving the whole path first, for systems
 // without openat2.

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "server/http/HttpHeaders.h"
 #include "server/http/HttpRange.h"
 
 #include <QByteArray>
-#include <QList>
 
 namespace vistrel::server {
 
@@ -14,27 +14,15 @@ struct HttpRequest
     QByteArray Path;     // target up to the first "?"
     QByteArray Params;   // target after the first "?"
     QByteArray Version;  // upper case, "HTTP/1.0" when the line has none
-    QList<QByteArray> HeaderLines;
+    HttpHeaders Headers;
 
+    // What the engine itself takes from the header.
     qint64 ContentLength = 0;
-    bool HasContentLength = false;
     bool HasTransferEncoding = false;
-    QByteArray ContentType;
-    QByteArray Accept;
-    QByteArray Referer;
-    QByteArray AcceptLanguage;
-    QByteArray AcceptEncoding;
-    QByteArray UserAgent;
-    QByteArray Authorization;
-    QByteArray Cookie;
-    QByteArray Host;
-    QByteArray HostName;
-    QByteArray HostPort;
-    QByteArray Connection;
     bool KeepAlive = false;
     THttpRangeList Ranges;
 
-    void clear() { *this = HttpRequest(); }
+    void clear();
 };
 
 } // namespace vistrel::server

@@ -6,48 +6,17 @@
 
 namespace vistrel::server {
 
-namespace {
-
-enum class Field {
-    ContentType, ContentLength, Accept, Referer, AcceptLanguage, AcceptEncoding,
-    UserAgent, Authorization, Cookie, Host, Connection, Range, TransferEncoding
-};
-
-struct KnownHeader
+void HttpRequest::clear()
 {
-    QByteArrayView name;
-    Field field;
-};
-
-// Matched against the start of each line, in this order, first match wins.
-constexpr KnownHeader kKnownHeaders[] = {
-    {"content-type:", Field::ContentType},
-    {"content-length:", Field::ContentLength},
-    {"Accept:", Field::Accept},
-    {"Referer:", Field::Referer},
-    {"Accept-Language:", Field::AcceptLanguage},
-    {"Accept-Encoding:", Field::AcceptEncoding},
-    {"User-Agent:", Field::UserAgent},
-    {"Authorization:", Field::Authorization},
-    {"Cookie:", Field::Cookie},
-    {"Host:", Field::Host},
-    {"Connection:", Field::Connection},
-    {"Range:", Field::Range},
-    // Not a field of the request; noticed only so a chunked body is refused
-    // instead of being read as the next request.
-    {"Transfer-Encoding:", Field::TransferEncoding},
-};
-
-bool startsWithNoCase(QByteArrayView text, QByteArrayView prefix)
-{
-    return text.size() >= prefix.size() && text.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
-}
-
-} // namespace
-
-HttpRequestParser::HttpRequestParser(QByteArray defaultPort)
-    : m_defaultPort(std::move(defaultPort))
-{
+    Method.clear();
+    Path.clear();
+    Params.clear();
+    Version.clear();
+    Headers.clear();
+    ContentLength = 0;
+    HasTransferEncoding = false;
+    KeepAlive = false;
+    Ranges.clear();
 }
 
 void HttpRequestParser::reset()
@@ -136,10 +105,12 @@ void HttpRequestParser::takeLine(QByteArrayView line)
         return;
     }
     if (line.isEmpty()) {
-        m_state = State::Complete;
+        takeHeader();
+        if (m_state == State::HeaderLines)
+            m_state = State::Complete;
         return;
     }
-    if (m_request.HeaderLines.size() >= limits::kMaxHeaderLines) {
+    if (m_request.Headers.size() >= limits::kMaxHeaderLines) {
         fail(431, "The request has too many header lines.");
         return;
     }
@@ -148,9 +119,7 @@ void HttpRequestParser::takeLine(QByteArrayView line)
         fail(431, "The request header is too large.");
         return;
     }
-    takeHeaderLine(line);
-    if (m_state == State::HeaderLines)
-        m_request.HeaderLines.append(line.toByteArray());
+    m_request.Headers.append(line.toByteArray());
 }
 
 void HttpRequestParser::parseRequestLine(QByteArrayView line, HttpRequest &request)
@@ -184,93 +153,62 @@ void HttpRequestParser::parseRequestLine(QByteArrayView line, HttpRequest &reque
     }
 }
 
-void HttpRequestParser::takeHeaderLine(QByteArrayView line)
+std::optional<qint64> HttpRequestParser::contentLength(QByteArrayView value)
 {
-    const qsizetype colon = line.indexOf(':');
-    if (colon < 0)
-        return;
-    qsizetype valueStart = colon + 1;
-    while (valueStart < line.size() && line[valueStart] == ' ')
-        ++valueStart;
-    const QByteArrayView value = line.sliced(valueStart);
-
-    const KnownHeader *known = nullptr;
-    for (const KnownHeader &header : kKnownHeaders) {
-        if (startsWithNoCase(line, header.name)) {
-            known = &header;
-            break;
-        }
+    // A length we cannot trust would make the body bytes the next request.
+    const QByteArrayView digits = value.trimmed();
+    if (digits.isEmpty()) {
+        fail(400, "The Content-Length is not a number.");
+        return std::nullopt;
     }
-    if (!known)
-        return;
-
-    HttpRequest &r = m_request;
-    switch (known->field) {
-    case Field::ContentType: r.ContentType = value.toByteArray(); break;
-    case Field::ContentLength: {
-        // A length we cannot trust would make the body bytes the next request.
-        const QByteArrayView digits = value.trimmed();
-        if (digits.isEmpty()) {
+    qint64 length = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') {
             fail(400, "The Content-Length is not a number.");
-            return;
-        }
-        qint64 length = 0;
-        for (char c : digits) {
-            if (c < '0' || c > '9') {
-                fail(400, "The Content-Length is not a number.");
-                return;
-            }
-            if (length > limits::kMaxPostedBody) {
-                fail(413, kBodyTooLarge);
-                return;
-            }
-            length = length * 10 + (c - '0');
+            return std::nullopt;
         }
         if (length > limits::kMaxPostedBody) {
             fail(413, kBodyTooLarge);
-            return;
+            return std::nullopt;
         }
-        if (r.HasContentLength && r.ContentLength != length) {
+        length = length * 10 + (c - '0');
+    }
+    if (length > limits::kMaxPostedBody) {
+        fail(413, kBodyTooLarge);
+        return std::nullopt;
+    }
+    return length;
+}
+
+void HttpRequestParser::takeHeader()
+{
+    HttpRequest &r = m_request;
+    const HttpHeaders &h = r.Headers;
+    bool haveLength = false;
+    for (const QByteArrayView value : h.values("content-length")) {
+        const std::optional<qint64> length = contentLength(value);
+        if (!length)
+            return;
+        if (haveLength && r.ContentLength != *length) {
             fail(400, "The request has two different Content-Length values.");
             return;
         }
-        r.ContentLength = length;
-        r.HasContentLength = true;
-        break;
+        r.ContentLength = *length;
+        haveLength = true;
     }
-    case Field::Accept: r.Accept = value.toByteArray(); break;
-    case Field::Referer: r.Referer = value.toByteArray(); break;
-    case Field::AcceptLanguage: r.AcceptLanguage = value.toByteArray(); break;
-    case Field::AcceptEncoding: r.AcceptEncoding = value.toByteArray(); break;
-    case Field::UserAgent: r.UserAgent = value.toByteArray(); break;
-    case Field::Authorization: r.Authorization = value.toByteArray(); break;
-    case Field::Cookie: r.Cookie = value.toByteArray(); break;
-    case Field::Host: {
-        r.Host = value.toByteArray();
-        const qsizetype hostColon = r.Host.indexOf(':');
-        if (hostColon < 0) {
-            r.HostName = r.Host;
-            r.HostPort = m_defaultPort;
-        } else {
-            r.HostName = r.Host.left(hostColon);
-            r.HostPort = r.Host.mid(hostColon + 1);
-        }
-        break;
-    }
-    case Field::Connection: {
-        r.Connection = value.toByteArray();
-        const QByteArrayView token = value.trimmed();
+    // Not read, only noticed, so a chunked body is refused instead of being
+    // taken as the next request.
+    r.HasTransferEncoding = h.contains("transfer-encoding");
+
+    if (const QByteArrayView connection = h.value("connection"); !connection.isNull()) {
+        const QByteArrayView token = connection.trimmed();
         if (r.Version == "HTTP/1.0")
             r.KeepAlive = token.compare("keep-alive", Qt::CaseInsensitive) == 0;
         else if (r.Version == "HTTP/1.1")
             r.KeepAlive = token.compare("close", Qt::CaseInsensitive) != 0;
-        else
-            r.KeepAlive = false;
-        break;
     }
-    case Field::Range: r.Ranges = THttpRangeList::parse(value); break;
-    case Field::TransferEncoding: r.HasTransferEncoding = true; break;
-    }
+    if (const QByteArrayView range = h.value("range"); !range.isNull())
+        r.Ranges = THttpRangeList::parse(range);
 }
 
 } // namespace vistrel::server

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <optional>
+
 namespace vistrel::server {
 
 // Turns raw request bytes into an HttpRequest. It never touches a socket: the
@@ -16,9 +18,6 @@ class HttpRequestParser
 public:
     enum class Status { NeedMore, HeaderComplete, Failed };
     enum class State { RequestLine, HeaderLines, Complete, Failed };
-
-    // `defaultPort` becomes the host port when "Host:" names none.
-    explicit HttpRequestParser(QByteArray defaultPort = "80");
 
     Status feed(QByteArrayView data, qsizetype *consumed);
     // Waits for the next request line; the finished request's fields stay
@@ -33,18 +32,17 @@ public:
     int failureStatus() const { return m_failureStatus; }
     const char *failureReason() const { return m_failureReason; }
 
-    void setDefaultPort(const QByteArray &port) { m_defaultPort = port; }
-
     static void parseRequestLine(QByteArrayView line, HttpRequest &request);
 
 private:
     void takeLine(QByteArrayView line);
-    void takeHeaderLine(QByteArrayView line);
+    // What the engine needs from the complete header, looked up in it.
+    void takeHeader();
+    std::optional<qint64> contentLength(QByteArrayView value);
     void fail(int status, const char *reason);
 
     HttpRequest m_request;
     QByteArray m_line;
-    QByteArray m_defaultPort;
     State m_state = State::RequestLine;
     int m_emptyLines = 0;
     qsizetype m_headerBytes = 0;

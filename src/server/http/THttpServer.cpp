@@ -3,18 +3,17 @@
 #include "server/http/HttpAnswers.h"
 #include "server/http/HttpPath.h"
 #include "server/http/THttpConnection.h"
+#include "server/http/THttpHandler.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QHostAddress>
-#include <QMetaMethod>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include <chrono>
 #include <exception>
 #include <csignal>
-#include <sys/socket.h>
 
 namespace vistrel::server {
 
@@ -22,8 +21,7 @@ namespace {
 
 qint64 nowMs()
 {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return QDeadlineTimer::current().deadline();
 }
 
 } // namespace
@@ -32,8 +30,10 @@ template <class F> bool THttpServer::raise(F &&event)
 {
     // A handler's fault must not cross the event loop; the caller decides
     // what becomes of the client concerned.
+    if (!m_handler)
+        return true;
     try {
-        event();
+        event(*m_handler);
         return true;
     } catch (const std::exception &e) {
         qWarning("%s: handler failed: %s", qPrintable(objectName()), e.what());
@@ -60,11 +60,10 @@ THttpServer::~THttpServer()
         m_listener = nullptr;
     }
     // No events from here on: the handlers' owner may be going too.
+    m_handler = nullptr;
     const QList<THttpConnection *> clients = std::exchange(m_clients, {});
-    for (THttpConnection *client : clients) {
-        client->m_server = nullptr;
+    for (THttpConnection *client : clients)
         delete client;
-    }
 }
 
 void THttpServer::SetPort(const QString &port)
@@ -97,7 +96,8 @@ void THttpServer::SetDocDir(const QString &folder)
     const QByteArray normalised = httppath::normalise(bytes);
     const QByteArray path = normalised.isEmpty() && bytes == "/" ? bytes : normalised;
     m_docDir = QFile::decodeName(path);
-    m_root.setPath(path);
+    if (m_root->path() != path)
+        m_root = std::make_shared<httppath::DocumentRoot>(path);
 }
 
 void THttpServer::SetIdleTimeout(int ms)
@@ -181,7 +181,7 @@ bool THttpServer::openListener()
         return false;
     }
     updateSweep();
-    raise([&] { emit OnServerStarted(this); });
+    raise([&](THttpHandler &h) { h.OnServerStarted(); });
     return true;
 }
 
@@ -190,7 +190,7 @@ void THttpServer::closeListener()
     if (!m_listener)
         return;
     m_listener->close();
-    raise([&] { emit OnServerStopped(this); });
+    raise([&](THttpHandler &h) { h.OnServerStopped(); });
 }
 
 void THttpServer::acceptClients()
@@ -202,10 +202,6 @@ void THttpServer::acceptClients()
         if (m_maxClients > 0 && m_clients.size() >= m_maxClients) {
             refuseOverloaded(socket);
             continue;
-        }
-        if (m_linger != THttpLinger::NotSet) {
-            const linger value{m_linger == THttpLinger::On ? 1 : 0, m_lingerTimeout};
-            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &value, sizeof value);
         }
         THttpConnection *client = nullptr;
         try {
@@ -219,14 +215,14 @@ void THttpServer::acceptClients()
             continue;
         }
         ++m_clientCounter;
-        const THttpConnection::BusyScope busy(client->m_busy);
         client->setParent(this);
         client->setObjectName(objectName() + QStringLiteral("Client") + QString::number(m_clientCounter));
-        client->attach(this, socket);
+        client->attach(*this, socket, m_root, QFile::encodeName(m_defaultDoc));
         m_clients.append(client);
-        if (!raise([&] { emit OnClientConnect(this, client, 0); }))
+        if (!raise([&](THttpHandler &h) { h.OnClientConnect(*client); }))
             client->Abort();
-        if (!client->m_closed && socket->bytesAvailable() > 0)
+        // Released only through the posted report, so the client is still here.
+        if (socket->bytesAvailable() > 0)
             client->scheduleInput();
     }
     updateSweep();
@@ -244,11 +240,11 @@ void THttpServer::refuseOverloaded(QTcpSocket *socket)
     });
 }
 
-void THttpServer::queueClosed(THttpConnection *client, int error)
+void THttpServer::connectionClosed(THttpConnection &client, int error)
 {
     // Closed clients are reported through one posted message for all that
     // closed meanwhile.
-    m_closedQueue.append({client, error});
+    m_closedQueue.append({&client, error});
     if (m_closedQueue.size() == 1)
         QMetaObject::invokeMethod(this, &THttpServer::reportClosedClients, Qt::QueuedConnection);
 }
@@ -257,41 +253,18 @@ void THttpServer::reportClosedClients()
 {
     const QList<ClosedClient> closed = std::exchange(m_closedQueue, {});
     for (const ClosedClient &entry : closed) {
-        if (entry.client)
-            clientClosed(entry.client, entry.error);
+        THttpConnection *client = entry.client;
+        if (!client || !m_clients.contains(client))
+            continue;
+        raise([&](THttpHandler &h) { h.OnClientDisconnect(*client); });
+        m_clients.removeOne(client);
+        // A handler of this connection may be pumping events below us.
+        if (client->isBusy())
+            client->deleteLater();
+        else
+            delete client;
     }
-}
-
-void THttpServer::clientClosed(THttpConnection *client, int error)
-{
-    if (!m_clients.contains(client))
-        return;
-    raise([&] { emit OnClientDisconnect(this, client, error); });
-    m_clients.removeOne(client);
-    // A handler of this connection may be pumping events below us.
-    if (client->m_busy > 0)
-        client->deleteLater();
-    else
-        delete client;
     updateSweep();
-}
-
-void THttpServer::requestDone(THttpConnection *client)
-{
-    if (m_clients.contains(client) && !raise([&] { emit OnHttpRequestDone(this, client); }))
-        client->Abort();
-}
-
-bool THttpServer::postedDataHandled() const
-{
-    static const QMetaMethod signal = QMetaMethod::fromSignal(&THttpServer::OnPostedData);
-    return isSignalConnected(signal);
-}
-
-bool THttpServer::requestDoneHandled() const
-{
-    static const QMetaMethod signal = QMetaMethod::fromSignal(&THttpServer::OnHttpRequestDone);
-    return isSignalConnected(signal);
 }
 
 void THttpServer::updateSweep()
@@ -311,7 +284,7 @@ void THttpServer::sweep()
     const qint64 now = nowMs();
     const QList<THttpConnection *> clients = m_clients;
     for (THttpConnection *client : clients)
-        client->checkTimeouts(now);
+        client->checkTimeouts(now, m_idleTimeout, m_headerTimeout);
 }
 
 } // namespace vistrel::server

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "server/http/HttpConnectionOwner.h"
 #include "server/http/HttpLimits.h"
 #include "server/http/HttpPath.h"
-#include "server/http/HttpTypes.h"
 
 #include <QList>
 #include <QObject>
@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class QTcpServer;
 class QTcpSocket;
@@ -18,13 +19,13 @@ class QTcpSocket;
 namespace vistrel::server {
 
 class THttpConnection;
+class THttpHandler;
 
 // The event-driven HTTP server: listens, owns one connection object per
-// client and raises the events in which the program chooses its answers. All
-// events are raised on the thread that owns the server; connect handlers
-// directly, since the document events hand over the answer choice by
-// reference for the handler to change.
-class THttpServer : public QObject
+// client and raises the events in which the handler chooses its answers, all
+// on the thread that owns the server. Without a handler it serves the files of
+// its document folder.
+class THttpServer : public QObject, private HttpConnectionOwner
 {
     Q_OBJECT
 public:
@@ -48,19 +49,15 @@ public:
     void SetDocDir(const QString &folder);
     QString DefaultDoc() const { return m_defaultDoc; }
     void SetDefaultDoc(const QString &name) { m_defaultDoc = name; }
-    QString TemplateDir() const { return m_templateDir; }
-    void SetTemplateDir(const QString &folder) { m_templateDir = folder; }
-    THttpLinger LingerOnOff() const { return m_linger; }
-    void SetLingerOnOff(THttpLinger mode) { m_linger = mode; }
-    int LingerTimeout() const { return m_lingerTimeout; }
-    void SetLingerTimeout(int seconds) { m_lingerTimeout = seconds; }
-    THttpOptions Options() const { return m_options; }
-    void SetOptions(THttpOptions options) { m_options = options; }
     // Time-outs in milliseconds; the defaults are the engine's limits.
     int IdleTimeout() const { return m_idleTimeout; }
     void SetIdleTimeout(int ms);
     int HeaderTimeout() const { return m_headerTimeout; }
     void SetHeaderTimeout(int ms);
+
+    // The handler of every event, or none; it must outlive the server or be
+    // unset first.
+    void SetHandler(THttpHandler *handler) { m_handler = handler; }
 
     // The class of new client connections.
     void SetClientFactory(ClientFactory factory);
@@ -86,53 +83,28 @@ public:
     int ClientCount() const { return int(m_clients.size()); }
     THttpConnection *Client(int index) const;
 
-signals:
-    void OnServerStarted(vistrel::server::THttpServer *server);
-    void OnServerStopped(vistrel::server::THttpServer *server);
-    void OnClientConnect(vistrel::server::THttpServer *server, vistrel::server::THttpConnection *client, int error);
-    // The connection object is released right after the handlers return.
-    void OnClientDisconnect(vistrel::server::THttpServer *server, vistrel::server::THttpConnection *client,
-                            int error);
-    void OnGetDocument(vistrel::server::THttpServer *server, vistrel::server::THttpConnection *client,
-                       vistrel::server::THttpGetFlag &flag);
-    void OnHeadDocument(vistrel::server::THttpServer *server, vistrel::server::THttpConnection *client,
-                        vistrel::server::THttpGetFlag &flag);
-    void OnPostDocument(vistrel::server::THttpServer *server, vistrel::server::THttpConnection *client,
-                        vistrel::server::THttpGetFlag &flag);
-    // Body bytes of an accepted POST are waiting to be read with Receive();
-    // raised once with none waiting for an accepted POST whose body is empty.
-    void OnPostedData(vistrel::server::THttpServer *server, vistrel::server::THttpConnection *client, int error);
-    void OnBeforeProcessRequest(vistrel::server::THttpServer *server, vistrel::server::THttpConnection *client);
-    void OnHttpRequestDone(vistrel::server::THttpServer *server, vistrel::server::THttpConnection *client);
-
 private:
-    friend class THttpConnection;
+    THttpHandler *handler() const override { return m_handler; }
+    void connectionClosed(THttpConnection &client, int error) override;
 
     bool openListener();
     void closeListener();
     void acceptClients();
     void refuseOverloaded(QTcpSocket *socket);
-    void queueClosed(THttpConnection *client, int error);
     void reportClosedClients();
-    void clientClosed(THttpConnection *client, int error);
-    void requestDone(THttpConnection *client);
     void sweep();
     void updateSweep();
-    bool postedDataHandled() const;
     template <class F> bool raise(F &&event);
-    bool requestDoneHandled() const;
 
     QString m_port = "80";
     QString m_addr = "0.0.0.0";
     int m_listenBacklog = 5;
     int m_maxClients = 0;
     QString m_docDir = "/var/www";
-    httppath::DocumentRoot m_root{"/var/www"};
+    // Shared with the connections, which keep the one they started with.
+    std::shared_ptr<httppath::DocumentRoot> m_root = std::make_shared<httppath::DocumentRoot>("/var/www");
     QString m_defaultDoc = "index.html";
-    QString m_templateDir = "/var/www/templates";
-    THttpLinger m_linger = THttpLinger::NotSet;
-    int m_lingerTimeout = 0;
-    THttpOptions m_options;
+    THttpHandler *m_handler = nullptr;
     int m_idleTimeout = limits::kIdleTimeoutMs;
     int m_headerTimeout = limits::kHeaderTimeoutMs;
     ClientFactory m_factory;

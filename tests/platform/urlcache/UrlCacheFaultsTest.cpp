@@ -101,13 +101,6 @@ TEST_F(UrlCacheFaults, DamagedPagesKeepTheRowsBeforeThem)
     EXPECT_EQ(cache.visitCount("http://damaged.test/0"), 1u);
 }
 
-TEST_F(UrlCacheFaults, TableOfAnUnknownSchema)
-{
-    SqliteFile other(firefoxPlaces("broken"));
-    other.exec("CREATE TABLE moz_places_v2 (id INTEGER PRIMARY KEY, url TEXT, visit_count INTEGER)");
-    EXPECT_TRUE(loadExpectingOneProblemFor(firefoxPlaces("broken")).contains("no table \"moz_places\""));
-}
-
 TEST_F(UrlCacheFaults, TableWithoutTheVisitCount)
 {
     SqliteFile other(firefoxPlaces("broken"));

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "support/TestSupport.h"
+
 #include <QByteArray>
 
-#include <functional>
 #include <ostream>
 
 // Readable failure messages for byte strings.
@@ -12,11 +13,6 @@ inline void PrintTo(const QByteArray &bytes, std::ostream *os)
 }
 
 namespace vistrel::test {
-
-// Lets the event loop run (so the server in this thread works) until `done`
-// holds or `timeoutMs` passes; returns whether it held.
-bool spinUntil(const std::function<bool()> &done, int timeoutMs = 5000);
-void spinFor(int ms);
 
 // A plain POSIX client socket on 127.0.0.1, non-blocking, driven from the
 // test's event loop: it can half-close, stop reading or vanish mid-answer,

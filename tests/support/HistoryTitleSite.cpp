@@ -1,4 +1,4 @@
-#include "catalogue/HistoryTitleSite.h"
+#include "support/HistoryTitleSite.h"
 
 #include <QTcpSocket>
 

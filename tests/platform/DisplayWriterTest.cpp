@@ -1,18 +1,15 @@
-#include "platform/DiagnosticMemo.h"
 #include "platform/DisplayWriter.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
 #include <csignal>
 #include <sys/resource.h>
 #include <gtest/gtest.h>
 
 using namespace vistrel::platform;
 using vistrel::test::readAll;
+using vistrel::test::spinUntil;
 using vistrel::test::TempHome;
 
 TEST(DisplayWriter, KeepsTheLatest201LinesAndCopiesThemToTheLog)
@@ -65,12 +62,7 @@ TEST(DisplayWriter, LogIsFlushedWithoutACloseAndNeverEndsInAPartialLine)
         DisplayWriter display;
         ASSERT_TRUE(display.openLog(log, "[opened]"));
         display.write("by the timer");
-        QDeadlineTimer deadline(10000);
-        while (!readAll(log).contains("by the timer\r\n") && !deadline.hasExpired()) {
-            QCoreApplication::processEvents();
-            QThread::msleep(20);
-        }
-        EXPECT_TRUE(readAll(log).contains("by the timer\r\n"));
+        EXPECT_TRUE(spinUntil([&] { return readAll(log).contains("by the timer\r\n"); }, 10000));
     }
 
     // A file size limit makes the disk refuse the middle of a flush.
@@ -92,23 +84,4 @@ TEST(DisplayWriter, LogIsFlushedWithoutACloseAndNeverEndsInAPartialLine)
     display.write("after");
     display.closeLog();
     EXPECT_TRUE(readAll(log).endsWith("by the timer\r\nafter\r\n"));
-}
-
-TEST(DiagnosticMemo, FileHoldsExactlyTheMemoAfterEverySave)
-{
-    TempHome home;
-    const QString path = home.file("files.log");
-    DiagnosticMemo memo(path);
-    memo.add("one");
-    memo.save();
-    memo.add("two");
-    memo.add("three");
-    memo.save();
-    EXPECT_EQ(readAll(path), QByteArray("one\r\ntwo\r\nthree\r\n"));
-    // Cleared at the end of a refresh: the file keeps the refresh's lines until the next save.
-    memo.clear();
-    EXPECT_EQ(readAll(path), QByteArray("one\r\ntwo\r\nthree\r\n"));
-    memo.add("next");
-    memo.save();
-    EXPECT_EQ(readAll(path), QByteArray("next\r\n"));
 }

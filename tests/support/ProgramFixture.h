@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/TMain.h"
-#include "platform/MessagePresenter.h"
+#include "support/RecordingPresenter.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -16,7 +16,7 @@ struct ProgramFixture
 {
     TempHome home;
     platform::ProgramPaths paths;
-    platform::RecordingPresenter *messages = nullptr;
+    RecordingPresenter *messages = nullptr;
     std::unique_ptr<app::TMain> main;
     int refreshes = 0;
     // Runs inside each counted refresh, as the refresh would.
@@ -31,7 +31,7 @@ struct ProgramFixture
 
     app::TMain &start()
     {
-        auto recorder = std::make_unique<platform::RecordingPresenter>();
+        auto recorder = std::make_unique<RecordingPresenter>();
         messages = recorder.get();
         main = std::make_unique<app::TMain>(paths, std::move(recorder));
         main->LoadSettings();

@@ -1,8 +1,4 @@
-#include "LoopbackClient.h"
-
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
+#include "support/LoopbackClient.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -13,27 +9,6 @@
 #include <unistd.h>
 
 namespace vistrel::test {
-
-bool spinUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(2, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
-void spinFor(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    spinUntil([&] { return timer.elapsed() >= ms; }, ms + 1000);
-}
 
 LoopbackClient::LoopbackClient(quint16 port)
 {

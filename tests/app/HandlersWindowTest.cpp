@@ -1,5 +1,5 @@
-#include "LoopbackClient.h"
-#include "app/ProgramFixture.h"
+#include "support/LoopbackClient.h"
+#include "support/ProgramFixture.h"
 #include "server/http/THttpServer.h"
 #include "support/TestSupport.h"
 
