@@ -385,6 +385,11 @@ void TMain::CancelRefresh()
     m_flags.cancelRequested = true;
     if (Shape1->lamp() == platform::Lamp::Red)
         setLamp(platform::Lamp::Yellow);
+    // Within a refresh this runs on top of it (a click served by one of its
+    // waits): the capture in hand sees the flag and ends by itself, and waiting
+    // here would only hold up the frames below.
+    if (m_flags.refreshRunning || m_inRefreshCommand)
+        return;
     // The watchdog ends every fetch within twice the site timeout. A flag still
     // set after that can only be waiting for a frame below this one to return.
     const QDeadlineTimer deadline(std::chrono::seconds(2 * fetchTimeout() + kCancelWaitSlackSeconds));

@@ -84,11 +84,12 @@ std::optional<QImage> ChromiumThumbnailer::render(const ThumbnailRequest &reques
             finished = process.exitStatus() == QProcess::NormalExit;
             break;
         }
-        if (deadline.hasExpired() || (request.abandon && request.abandon->load()))
+        if (deadline.hasExpired() || (request.abandon && request.abandon->load())
+            || (request.cancelled && request.cancelled()))
             break;
         tick.start(int(std::clamp<qint64>(deadline.remainingTime(), 1, kPollMilliseconds)));
-        // A click waits for the page in hand; see the kept-open browser.
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        // Clicks are served too: a cancel among them ends this page at the next look.
+        loop.exec();
         tick.stop();
     }
     if (process.state() != QProcess::NotRunning) {

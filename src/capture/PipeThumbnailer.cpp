@@ -72,9 +72,11 @@ std::optional<QImage> PipeThumbnailer::render(const ThumbnailRequest &request)
         return std::nullopt;
     m_busy = true;
     m_abandon = request.abandon;
+    m_cancelled = request.cancelled;
     const auto done = qScopeGuard([this] {
         m_busy = false;
         m_abandon = nullptr;
+        m_cancelled = nullptr;
     });
 
     if (isSpkiPin(request.spkiPin)) {
@@ -82,10 +84,14 @@ std::optional<QImage> PipeThumbnailer::render(const ThumbnailRequest &request)
         if (m_process && m_launchedPins.count(request.spkiPin) == 0)
             stopBrowser(); // begun again with this pin too
     }
+    // A browser that died, or whose pipe broke, between two pages is begun
+    // afresh before the next rather than costing it its picture.
+    if (m_process && (!m_process->isRunning() || m_client.broken()))
+        stopBrowser();
     if (!m_process) {
         int attempt = 0;
         while (!startBrowser(request.abandon)) {
-            if (request.abandon && request.abandon->load())
+            if (stopAsked())
                 return std::nullopt;
             if (++attempt >= kStartAttempts) {
                 m_usingCards = true;
@@ -126,6 +132,7 @@ bool PipeThumbnailer::startBrowser(const std::atomic<bool> *abandon)
     QObject::connect(m_process.get(), &BrowserProcess::received, m_process.get(), [this](const QByteArray &bytes) {
         if (!m_client.feed(bytes))
             fault(QStringLiteral("its pipe carried %1").arg(m_client.failure()));
+        advanceOpening();
     });
     m_launchedPins = m_pins;
     if (!m_process->start(m_browser, arguments(m_profile->userDataDir(), m_sandboxed, m_launchedPins),
@@ -145,6 +152,7 @@ bool PipeThumbnailer::startBrowser(const std::atomic<bool> *abandon)
         return false;
     }
     m_capturesSinceStart = 0;
+    openNext();
     if (!m_sandboxed && m_notice) {
         static bool said = false;
         if (!said)
@@ -162,6 +170,7 @@ void PipeThumbnailer::stopBrowser()
     }
     m_profile.reset();
     m_client = DevToolsClient();
+    m_opening = Opening();
 }
 
 void PipeThumbnailer::afterCapture()
@@ -173,6 +182,11 @@ void PipeThumbnailer::afterCapture()
         stopBrowser(); // begun afresh at the next page
 }
 
+bool PipeThumbnailer::stopAsked() const
+{
+    return (m_abandon && m_abandon->load()) || (m_cancelled && m_cancelled());
+}
+
 void PipeThumbnailer::fault(const QString &why)
 {
     if (m_fault.isEmpty())
@@ -182,59 +196,37 @@ void PipeThumbnailer::fault(const QString &why)
 PipeThumbnailer::Outcome PipeThumbnailer::capture(const std::string &url, const QDeadlineTimer &deadline, QImage &shot)
 {
     m_fault.clear();
-    m_contextId.clear();
-    m_targetId.clear();
-    m_sessionId.clear();
+    m_page = Page();
     m_budgetExpired = false;
     readEvents(); // whatever the previous page left behind
+    if (!takeOpened(deadline))
+        return Outcome::Fault;
 
-    const auto context = call(QStringLiteral("Target.createBrowserContext"), {}, {}, deadline);
-    if (!context)
-        return Outcome::Fault;
-    m_contextId = text(*context, "browserContextId");
-    if (!call(QStringLiteral("Browser.setDownloadBehavior"),
-              {{QStringLiteral("behavior"), QStringLiteral("deny")},
-               {QStringLiteral("browserContextId"), m_contextId},
-               {QStringLiteral("eventsEnabled"), true}},
-              {}, deadline))
-        return Outcome::Fault;
-    const auto target = call(QStringLiteral("Target.createTarget"),
-                             {{QStringLiteral("url"), QStringLiteral("about:blank")},
-                              {QStringLiteral("browserContextId"), m_contextId},
-                              {QStringLiteral("width"), kBrowserWindowWidth},
-                              {QStringLiteral("height"), kBrowserWindowHeight}},
-                             {}, deadline);
-    if (!target)
-        return Outcome::Fault;
-    m_targetId = text(*target, "targetId");
-    const auto attached = call(QStringLiteral("Target.attachToTarget"),
-                               {{QStringLiteral("targetId"), m_targetId}, {QStringLiteral("flatten"), true}}, {}, deadline);
-    if (!attached)
-        return Outcome::Fault;
-    m_sessionId = text(*attached, "sessionId");
-    // Virtual time stands still until the page is on its way, then runs for
-    // the budget, waiting whenever the page still fetches something.
-    if (!call(QStringLiteral("Page.enable"), {}, m_sessionId, deadline)
-        || !call(QStringLiteral("Emulation.setVirtualTimePolicy"), {{QStringLiteral("policy"), QStringLiteral("pause")}},
-                 m_sessionId, deadline))
-        return Outcome::Fault;
-    const auto navigated =
-        call(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), QString::fromStdString(url)}}, m_sessionId, deadline);
+    // The answer comes once the site has answered: the site's time-out bounds
+    // it, not the browser's.
+    const auto navigated = call(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), QString::fromStdString(url)}},
+                                m_page.sessionId, deadline, CallLimit::SiteTimeout);
     if (!navigated)
         return Outcome::Fault;
     if (navigated->value(QStringLiteral("isDownload")).toBool()) {
         fault(QStringLiteral("the page is a download"));
         return Outcome::Fault;
     }
+    // The next page's renderer starts while this one loads: the slowest step
+    // of opening a page, done beside the rest.
+    openNext();
     Outcome outcome = Outcome::Picture;
+    QByteArray picture;
     if (!text(*navigated, "errorText").isEmpty()) {
         qCDebug(vistrelTrace) << "page not loaded:" << text(*navigated, "errorText");
         outcome = Outcome::Failed;
     } else {
+        // Virtual time stood still while the page was on its way; now it runs
+        // for the budget, waiting whenever the page still fetches something.
         if (!call(QStringLiteral("Emulation.setVirtualTimePolicy"),
                   {{QStringLiteral("policy"), QStringLiteral("pauseIfNetworkFetchesPending")},
                    {QStringLiteral("budget"), kVirtualTimeBudgetMs}},
-                  m_sessionId, deadline)
+                  m_page.sessionId, deadline)
             || !waitUntil([this] { return m_budgetExpired; }, deadline, "the page never finished loading"))
             return Outcome::Fault;
         // Only the square the thumbnail is cut from, losslessly and quickly:
@@ -245,40 +237,167 @@ PipeThumbnailer::Outcome PipeThumbnailer::capture(const std::string &url, const 
                                  {QStringLiteral("width"), side},
                                  {QStringLiteral("height"), side},
                                  {QStringLiteral("scale"), 1}};
-        const auto picture = call(QStringLiteral("Page.captureScreenshot"),
-                                  {{QStringLiteral("format"), QStringLiteral("png")},
-                                   {QStringLiteral("optimizeForSpeed"), true},
-                                   {QStringLiteral("clip"), square}},
-                                  m_sessionId, deadline);
-        if (!picture)
+        const auto answer = call(QStringLiteral("Page.captureScreenshot"),
+                                 {{QStringLiteral("format"), QStringLiteral("png")},
+                                  {QStringLiteral("optimizeForSpeed"), true},
+                                  {QStringLiteral("clip"), square}},
+                                 m_page.sessionId, deadline);
+        if (!answer)
             return Outcome::Fault;
-        shot = QImage::fromData(QByteArray::fromBase64(text(*picture, "data").toLatin1()), "PNG");
+        picture = QByteArray::fromBase64(text(*answer, "data").toLatin1());
+    }
+    // Nothing of the site outlives its picture. The browser disposes of it
+    // while the picture is decoded and the program goes on; a failure there
+    // shows when the next page is taken.
+    m_opening.checks.push_back(
+        send(QStringLiteral("Target.disposeBrowserContext"), {{QStringLiteral("browserContextId"), m_page.contextId}}));
+    m_page = Page();
+    openNext();
+    if (outcome == Outcome::Picture) {
+        shot = QImage::fromData(picture, "PNG");
         if (shot.isNull())
             outcome = Outcome::Failed;
     }
-    // Nothing of the site outlives its picture.
-    const QString disposed = m_contextId;
-    m_sessionId.clear();
-    m_targetId.clear();
-    m_contextId.clear();
-    if (!call(QStringLiteral("Target.disposeBrowserContext"), {{QStringLiteral("browserContextId"), disposed}}, {},
-              deadline))
-        return Outcome::Fault;
     return outcome;
 }
 
+void PipeThumbnailer::openNext()
+{
+    if (!m_process || m_opening.step != Opening::Step::None)
+        return;
+    m_opening.step = Opening::Step::Context;
+    m_opening.awaited = send(QStringLiteral("Target.createBrowserContext"));
+}
+
+void PipeThumbnailer::openingFailed(const QString &why)
+{
+    if (m_opening.step == Opening::Step::Failed)
+        return;
+    m_opening.step = Opening::Step::Failed;
+    m_opening.failure = why;
+}
+
+void PipeThumbnailer::advanceOpening()
+{
+    using Step = Opening::Step;
+    Opening &o = m_opening;
+    for (;;) {
+        if (o.step == Step::None || o.step == Step::Failed)
+            return;
+        for (auto check = o.checks.begin(); check != o.checks.end();) {
+            const auto answer = m_client.takeAnswer(*check);
+            if (!answer) {
+                ++check;
+                continue;
+            }
+            if (!answer->error.isEmpty())
+                return openingFailed(QStringLiteral("a page could not be opened: ") + answer->error);
+            check = o.checks.erase(check);
+        }
+        if (o.step == Step::Settling)
+            return;
+        const auto answer = m_client.takeAnswer(o.awaited);
+        if (!answer)
+            return;
+        if (!answer->error.isEmpty())
+            return openingFailed(QStringLiteral("a page could not be opened: ") + answer->error);
+        switch (o.step) {
+        case Step::Context:
+            o.page.contextId = text(answer->result, "browserContextId");
+            o.checks.push_back(send(QStringLiteral("Browser.setDownloadBehavior"),
+                                    {{QStringLiteral("behavior"), QStringLiteral("deny")},
+                                     {QStringLiteral("browserContextId"), o.page.contextId},
+                                     {QStringLiteral("eventsEnabled"), true}}));
+            o.awaited = send(QStringLiteral("Target.createTarget"),
+                             {{QStringLiteral("url"), QStringLiteral("about:blank")},
+                              {QStringLiteral("browserContextId"), o.page.contextId},
+                              {QStringLiteral("width"), kBrowserWindowWidth},
+                              {QStringLiteral("height"), kBrowserWindowHeight}});
+            o.step = Step::Target;
+            break;
+        case Step::Target:
+            o.page.targetId = text(answer->result, "targetId");
+            o.awaited = send(QStringLiteral("Target.attachToTarget"),
+                             {{QStringLiteral("targetId"), o.page.targetId}, {QStringLiteral("flatten"), true}});
+            o.step = Step::Session;
+            break;
+        case Step::Session:
+            o.page.sessionId = text(answer->result, "sessionId");
+            // Virtual time stands still until the page is on its way.
+            o.checks.push_back(send(QStringLiteral("Page.enable"), {}, o.page.sessionId));
+            o.checks.push_back(send(QStringLiteral("Emulation.setVirtualTimePolicy"),
+                                    {{QStringLiteral("policy"), QStringLiteral("pause")}}, o.page.sessionId));
+            o.awaited = 0;
+            o.step = Step::Settling;
+            break;
+        default:
+            return;
+        }
+    }
+}
+
+bool PipeThumbnailer::takeOpened(const QDeadlineTimer &deadline)
+{
+    using Step = Opening::Step;
+    openNext();
+    if (!waitUntil([this] { return m_opening.ready() || m_opening.step == Step::Failed; },
+                   std::min(deadline, QDeadlineTimer(m_commandTimeoutMs)), "no page could be opened"))
+        return false;
+    if (m_opening.step == Step::Failed) {
+        fault(m_opening.failure);
+        return false;
+    }
+    m_page = m_opening.page;
+    m_opening = Opening();
+    return true;
+}
+
+int PipeThumbnailer::send(const QString &method, const QJsonObject &params, const QString &session)
+{
+    int id = 0;
+    if (m_process)
+        m_process->write(m_client.command(method, params, session, id));
+    return id;
+}
+
 std::optional<QJsonObject> PipeThumbnailer::call(const QString &method, const QJsonObject &params, const QString &session,
-                                                 const QDeadlineTimer &deadline)
+                                                 const QDeadlineTimer &deadline, CallLimit bound)
 {
     if (!m_process || !m_fault.isEmpty())
         return std::nullopt;
-    int id = 0;
-    m_process->write(m_client.command(method, params, session, id));
-    const QDeadlineTimer limit = std::min(deadline, QDeadlineTimer(m_commandTimeoutMs));
-    const QByteArray what = QStringLiteral("no answer to %1").arg(method).toUtf8();
-    if (!waitUntil([&] { return m_client.hasAnswer(id); }, limit, what.constData())) {
-        m_client.forget(id);
-        return std::nullopt;
+    const int id = send(method, params, session);
+    if (bound == CallLimit::Command) {
+        const QByteArray what = QStringLiteral("no answer to %1").arg(method).toUtf8();
+        if (!waitUntil([&] { return m_client.hasAnswer(id); }, std::min(deadline, QDeadlineTimer(m_commandTimeoutMs)),
+                       what.constData())) {
+            m_client.forget(id);
+            return std::nullopt;
+        }
+    } else {
+        // The site may hold the answer back until its time-out; the browser
+        // itself must still answer a ping within the command time-out.
+        int ping = 0;
+        QDeadlineTimer nextPing(m_commandTimeoutMs);
+        const auto answered = [&] {
+            if (m_client.hasAnswer(id))
+                return true;
+            if (ping != 0 && m_client.takeAnswer(ping)) {
+                ping = 0;
+                nextPing = QDeadlineTimer(m_commandTimeoutMs);
+            } else if (nextPing.hasExpired()) {
+                if (ping != 0)
+                    fault(QStringLiteral("the browser stopped answering"));
+                ping = send(QStringLiteral("Browser.getVersion"));
+                nextPing = QDeadlineTimer(m_commandTimeoutMs);
+            }
+            return false;
+        };
+        const bool ok = waitUntil(answered, deadline, "the site never answered");
+        m_client.forget(ping);
+        if (!ok) {
+            m_client.forget(id);
+            return std::nullopt;
+        }
     }
     const auto answer = m_client.takeAnswer(id);
     if (!answer->error.isEmpty()) {
@@ -298,6 +417,7 @@ bool PipeThumbnailer::waitUntil(const std::function<bool()> &done, const QDeadli
     QObject::connect(m_process.get(), &BrowserProcess::ended, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     for (;;) {
         readEvents();
+        advanceOpening();
         if (!m_fault.isEmpty())
             return false;
         if (done())
@@ -310,47 +430,65 @@ bool PipeThumbnailer::waitUntil(const std::function<bool()> &done, const QDeadli
             fault(QStringLiteral("the watchdog gave up"));
             return false;
         }
+        if (m_cancelled && m_cancelled()) {
+            fault(QStringLiteral("the refresh was cancelled"));
+            return false;
+        }
         if (deadline.hasExpired()) {
             fault(QString::fromUtf8(what));
             return false;
         }
         tick.start(int(std::clamp<qint64>(deadline.remainingTime(), 1, kPollMilliseconds)));
-        // The server stays served, but a click waits for the page in hand: a
-        // cancel that waits for this capture must not run on top of it.
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        // Clicks are served too: a cancel among them ends this page at the
+        // next look, and nothing else a click starts takes the browser.
+        loop.exec();
         tick.stop();
     }
 }
 
 void PipeThumbnailer::readEvents()
 {
+    const Page &page = m_page;
+    const Page &next = m_opening.page;
     for (const DevToolsClient::Event &event : m_client.takeEvents()) {
         const QString &method = event.method;
-        const bool ours = !m_sessionId.isEmpty() && event.sessionId == m_sessionId;
+        const bool ours = !page.sessionId.isEmpty() && event.sessionId == page.sessionId;
+        const bool nexts = !next.sessionId.isEmpty() && event.sessionId == next.sessionId;
+        const QString targetId = text(event.params, "targetId");
         if (method == QLatin1String("Emulation.virtualTimeBudgetExpired")) {
             if (ours)
                 m_budgetExpired = true;
         } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
-            fault(QStringLiteral("the page opened a dialog"));
+            // A page already disposed of, whose last words come late, costs nothing.
+            if (ours)
+                fault(QStringLiteral("the page opened a dialog"));
         } else if (method == QLatin1String("Page.windowOpen")) {
-            fault(QStringLiteral("the page opened a pop-up"));
+            if (ours)
+                fault(QStringLiteral("the page opened a pop-up"));
         } else if (method == QLatin1String("Target.targetCreated")) {
             const QJsonObject info = event.params.value(QStringLiteral("targetInfo")).toObject();
-            const bool opened = !m_targetId.isEmpty() && text(info, "openerId") == m_targetId;
-            const bool besides = !m_contextId.isEmpty() && text(info, "browserContextId") == m_contextId
-                                 && text(info, "targetId") != m_targetId && !m_targetId.isEmpty();
+            const bool opened = !page.targetId.isEmpty() && text(info, "openerId") == page.targetId;
+            const bool besides = !page.contextId.isEmpty() && text(info, "browserContextId") == page.contextId
+                                 && text(info, "targetId") != page.targetId && !page.targetId.isEmpty();
             if (opened || besides)
                 fault(QStringLiteral("the page opened a pop-up"));
         } else if (method == QLatin1String("Page.downloadWillBegin")
                    || method == QLatin1String("Browser.downloadWillBegin")) {
             fault(QStringLiteral("the page started a download"));
-        } else if (method == QLatin1String("Inspector.targetCrashed")
-                   || (method == QLatin1String("Target.targetCrashed") && !m_targetId.isEmpty()
-                       && text(event.params, "targetId") == m_targetId)) {
+        } else if ((method == QLatin1String("Inspector.targetCrashed") && nexts)
+                   || (method == QLatin1String("Target.targetCrashed") && !next.targetId.isEmpty()
+                       && targetId == next.targetId)) {
+            openingFailed(QStringLiteral("the next page crashed"));
+        } else if ((method == QLatin1String("Inspector.targetCrashed") && ours)
+                   || (method == QLatin1String("Target.targetCrashed") && !page.targetId.isEmpty()
+                       && targetId == page.targetId)) {
             fault(QStringLiteral("the page crashed"));
-        } else if (method == QLatin1String("Target.detachedFromTarget") && !m_sessionId.isEmpty()
-                   && text(event.params, "sessionId") == m_sessionId) {
-            fault(QStringLiteral("the page went away"));
+        } else if (method == QLatin1String("Target.detachedFromTarget")) {
+            const QString session = text(event.params, "sessionId");
+            if (!page.sessionId.isEmpty() && session == page.sessionId)
+                fault(QStringLiteral("the page went away"));
+            else if (!next.sessionId.isEmpty() && session == next.sessionId)
+                openingFailed(QStringLiteral("the next page went away"));
         }
     }
 }

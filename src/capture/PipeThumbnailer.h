@@ -14,6 +14,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace vistrel::platform {
 class PrivateTempFolder;
@@ -33,6 +34,7 @@ class BrowserProfile;
 // that page its picture and the browser its life: it is killed with
 // everything it started and begun afresh for the next page. When it fails to
 // start twice in a row, cards stand in for the rest of this object's life.
+// A cancelled refresh ends the page in hand at once, the browser with it.
 class PipeThumbnailer : public ThumbnailSource
 {
 public:
@@ -65,19 +67,52 @@ public:
     bool usingCards() const { return m_usingCards; }
     qint64 peakResidentBytes() const { return m_peakResident; }
     void setCommandTimeout(int milliseconds) { m_commandTimeoutMs = milliseconds; }
+    // Why the last picture was not taken; empty when it was.
+    const QString &lastFault() const { return m_fault; }
 
 private:
     enum class Outcome { Picture, Failed, Fault };
 
+    // A browser context with its one view, attached and ready for a page.
+    struct Page
+    {
+        QString contextId;
+        QString targetId;
+        QString sessionId;
+    };
+    // The next page, opened while this program does its own work between
+    // pictures (the new context's renderer takes longer to start than
+    // anything else a picture needs). Driven by the answers as they come.
+    struct Opening
+    {
+        enum class Step { None, Context, Target, Session, Settling, Failed };
+        Step step = Step::None;
+        int awaited = 0;         // the command whose result the next step needs
+        std::vector<int> checks; // commands that only have to succeed
+        Page page;
+        QString failure;
+        bool ready() const { return step == Step::Settling && checks.empty(); }
+    };
+
     bool startBrowser(const std::atomic<bool> *abandon);
     void stopBrowser();
     Outcome capture(const std::string &url, const QDeadlineTimer &deadline, QImage &shot);
+    int send(const QString &method, const QJsonObject &params = {}, const QString &session = {});
+    // A command's answer is awaited until the deadline, and no longer than
+    // kCommandTimeoutMs unless only the site can be slow.
+    enum class CallLimit { Command, SiteTimeout };
     std::optional<QJsonObject> call(const QString &method, const QJsonObject &params, const QString &session,
-                                    const QDeadlineTimer &deadline);
+                                    const QDeadlineTimer &deadline, CallLimit bound = CallLimit::Command);
     bool waitUntil(const std::function<bool()> &done, const QDeadlineTimer &deadline, const char *what);
     void readEvents();
     void fault(const QString &why);
     void afterCapture();
+    bool stopAsked() const;
+
+    void openNext();
+    void advanceOpening();
+    void openingFailed(const QString &why);
+    bool takeOpened(const QDeadlineTimer &deadline);
 
     QString m_browser;
     const platform::PrivateTempFolder &m_tempFolder;
@@ -89,6 +124,7 @@ private:
     std::unique_ptr<BrowserProcess> m_process;
     DevToolsClient m_client;
     const std::atomic<bool> *m_abandon = nullptr;
+    std::function<bool()> m_cancelled;
     int m_commandTimeoutMs = kCommandTimeoutMs;
     int m_starts = 0;
     int m_capturesSinceStart = 0;
@@ -98,10 +134,9 @@ private:
     bool m_busy = false;
     qint64 m_peakResident = 0;
 
+    Opening m_opening;
     // The page in hand.
-    QString m_contextId;
-    QString m_targetId;
-    QString m_sessionId;
+    Page m_page;
     bool m_budgetExpired = false;
     QString m_fault;
 };

@@ -274,6 +274,7 @@ void TGet_Web::getInfoSteps()
         // certificate the browser may trust is the one just verified.
         request.spkiPin = probe.spkiPin();
         request.timeout = std::chrono::seconds(std::max(1, ctx.settings.fetchTimeout()));
+        request.cancelled = [&flags = ctx.flags] { return flags.cancelRequested; };
         const bool extracted = !failed(m_extractor->extract(request, m_extracted));
         bool saved = false;
         if (extracted) {
@@ -290,7 +291,9 @@ void TGet_Web::getInfoSteps()
             // No usable thumbnail: the error picture rather than whatever the
             // bitmap held.
             composeAndSave(kCodeFailed, base, name, preview, ctx.trace);
-            messages.error(QStringLiteral("problem"));
+            // A page cut short by the user's cancel is no fault of the site's.
+            if (!ctx.flags.cancelRequested)
+                messages.error(QStringLiteral("problem"));
         }
     } else {
         m_icon = fileTypeIcon(QString::fromStdString(platform::filePattern(url)));

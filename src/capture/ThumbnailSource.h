@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -19,6 +20,9 @@ struct ThumbnailRequest
     std::string spkiPin;
     std::chrono::milliseconds timeout{60000};
     const std::atomic<bool> *abandon = nullptr; // set: give up now
+    // Asked on the main thread while the picture is taken: true once the user
+    // has cancelled the refresh, which then needs no picture.
+    std::function<bool()> cancelled;
 };
 
 // Something that can picture a page: a real rendering, or a stand-in card.

@@ -180,6 +180,34 @@ TEST(Scheduling, CancelTurnsARedLampYellowAndWaitsForTheFetchInProgress)
     EXPECT_EQ(m.Shape1->colour(), QColor(255, 255, 0));
 }
 
+TEST(Scheduling, CancelAndCloseClickedDuringACaptureReturnAtOnceAndTheProgramEndsAfterTheRefresh)
+{
+    ProgramFixture p;
+    app::TMain &m = p.start();
+    bool ended = false;
+    QObject::connect(&m, &app::TMain::programEnding, [&] { ended = true; });
+    qint64 cancelTook = -1;
+    p.duringRefresh = [&] {
+        // The clicks arrive while a capture's own wait serves events, so the
+        // capture is below them: waiting for it here would wait for itself.
+        m.flags().captureInProgress = true;
+        QElapsedTimer clock;
+        clock.start();
+        m.PopupMenu1->actions().at(1)->trigger(); // Cancel Refresh
+        m.PopupMenu1->actions().last()->trigger(); // Close
+        QCoreApplication::processEvents();
+        cancelTook = clock.elapsed();
+        EXPECT_TRUE(m.flags().cancelRequested);
+        EXPECT_FALSE(ended) << "nothing is pulled from under the refresh";
+        m.flags().captureInProgress = false;
+    };
+    m.Button2Click();
+    EXPECT_GE(cancelTook, 0);
+    EXPECT_LT(cancelTook, 1000);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ended) << "the close waited for the refresh, then ended the program";
+}
+
 TEST(Commands, TrayMenuHoldsTheCommandsInOrderAndRunsThem)
 {
     ProgramFixture p;

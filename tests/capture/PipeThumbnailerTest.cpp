@@ -8,10 +8,12 @@
 #include "platform/PrivateTempFolder.h"
 #include "support/TestSupport.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <csignal>
@@ -91,10 +93,14 @@ TEST_F(PipeThumbnailerTest, OneBrowserPicturesSeveralPagesLikeABrowserStartedFor
     const auto expected = oneShot.render(request(site.url("/")));
     ASSERT_TRUE(expected);
 
+    // A page that answers late is awaited; the budget counts from its arrival.
+    auto slow = TestHttpServer::page(kColouredPage);
+    slow.delayMilliseconds = 1500;
+    site.on("/slow", slow);
     {
         PipeThumbnailer kept(browser, temp);
         for (int n = 0; n < 3; ++n) {
-            const auto picture = kept.render(request(site.url("/")));
+            const auto picture = kept.render(request(site.url(n == 1 ? "/slow" : "/")));
             ASSERT_TRUE(picture) << n;
             EXPECT_EQ(picture->size(), QSize(kThumbnailSize, kThumbnailSize));
             // Text may be smoothed a little differently; the page is the same.
@@ -209,4 +215,45 @@ TEST_F(PipeThumbnailerTest, ACertificatePinTheBrowserWasNotStartedWithStartsItAg
     EXPECT_EQ(kept.browserStarts(), 3);
     ASSERT_EQ(both.size(), 1);
     EXPECT_TRUE(both.first().contains(QString::fromStdString(first)) && both.first().contains(QString::fromStdString(second)));
+}
+
+TEST_F(PipeThumbnailerTest, ACancelEndsTheSlowPageInHandPromptlyAndABrowserLostBetweenPagesCostsNoPicture)
+{
+    auto slow = TestHttpServer::page(kColouredPage);
+    slow.delayMilliseconds = 30000;
+    site.on("/slow", slow);
+    pid_t group = 0;
+    {
+        PipeThumbnailer kept(browser, temp);
+        ASSERT_TRUE(kept.render(request(site.url("/"))));
+        ::kill(-kept.browserGroup(), SIGKILL);
+        const QDeadlineTimer dying(5000);
+        while (!livingGroupMembers(kept.browserGroup()).empty() && !dying.hasExpired())
+            QThread::msleep(50);
+        EXPECT_TRUE(kept.render(request(site.url("/"))));
+        EXPECT_EQ(kept.browserStarts(), 2);
+
+        // Only the site's time-out bounds how long the site may take to answer.
+        auto late = TestHttpServer::page(kColouredPage);
+        late.delayMilliseconds = 1500;
+        site.on("/late", late);
+        kept.setCommandTimeout(1000);
+        EXPECT_TRUE(kept.render(request(site.url("/late")))) << kept.lastFault().toStdString();
+        kept.setCommandTimeout(PipeThumbnailer::kCommandTimeoutMs);
+
+        // The flag is set by an event served while the page is awaited, as a click would be.
+        bool cancelled = false;
+        QTimer::singleShot(700, [&] { cancelled = true; });
+        auto r = request(site.url("/slow"), 60000);
+        r.cancelled = [&] { return cancelled; };
+        group = kept.browserGroup();
+        QElapsedTimer took;
+        took.start();
+        EXPECT_FALSE(kept.render(r));
+        EXPECT_LT(took.elapsed(), 3000);
+        EXPECT_EQ(kept.lastFault(), "the refresh was cancelled");
+        EXPECT_FALSE(kept.running());
+        EXPECT_TRUE(livingGroupMembers(group).empty());
+    }
+    EXPECT_TRUE(emptyFolder(temp));
 }

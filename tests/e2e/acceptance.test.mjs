@@ -307,7 +307,7 @@ describe('cancelling a refresh in the settings window', {
     const favourites = {};
     for (let i = 1; i <= SLOW_FAVOURITES; i++) favourites[`Slow ${String(i).padStart(2, '0')}.url`] = site.url(`/slow.htm?${i}`);
     home = await makeHome(favourites, 'vistrel-cancel-');
-    program = await startProgram(home, { display: xvfb.display, general: { Startup: 1, History: 0 } });
+    program = await startProgram(home, { display: xvfb.display, browser: 'installed', general: { Startup: 1, History: 0 } });
     window = await waitFor(() => findWindow(xvfb.display, 'Vistrel'), START_WAIT_MS, 'the settings window')
       .catch((error) => { throw new Error(`${error.message}; the program said: ${program.stderr()}`); });
   });
@@ -342,7 +342,14 @@ describe('cancelling a refresh in the settings window', {
       'the cancelled refresh to write its listing');
     await waitFor(async () => countColour(await grabWindow(xvfb.display, window), GREEN) > LAMP_PIXELS,
       START_WAIT_MS, 'the green lamp');
-    const names = readLinks(await readListing(program.dataFolder)).map((link) => link.attributes.DESCRIPTION);
+    // The refresh's browser ended with it.
+    assert.deepEqual((await processesInto(home)).filter((line) => /chrom/i.test(line)), []);
+    const links = readLinks(await readListing(program.dataFolder));
+    const names = links.map((link) => link.attributes.DESCRIPTION);
+    // The first slow page was pictured before the cancel.
+    const first = links.find((link) => link.attributes.DESCRIPTION === startedBeforeCancel[0]);
+    const picture = readBitmap(await readFile(path.join(program.dataFolder, ...first.attributes.IMAGE.split('\\'))));
+    assert.ok(near(picture.pixel(3, 3), '#37474f'), `${startedBeforeCancel[0]} ${picture.pixel(3, 3)}`);
     // The favourite in hand was finished, the rest never begun.
     for (const name of startedBeforeCancel) assert.ok(names.includes(name), `${name} missing from ${names}`);
     assert.ok(names.length < SLOW_FAVOURITES, `the refresh went on to the end: ${names}`);
