@@ -132,6 +132,7 @@ void TGet_Web::getInfoSteps()
     // (a form post that fetches a title) never enters it.
     http::HttpClient client;
     client.setTimeoutSeconds(ctx.settings.fetchTimeout());
+    client.setCancelCheck([&flags = ctx.flags] { return flags.cancelRequested; });
     bool portOk = false;
     const quint16 ownPort = ctx.settings.serverPort().toUShort(&portOk);
     RedirectionProbe probe(client, m_job.services.urlCache, portOk ? ownPort : 0);

@@ -5,6 +5,7 @@
 #include "capture/UrlCacheLookup.h"
 #include "capture/UrlResolution.h"
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTimer>
 
@@ -154,6 +155,18 @@ TEST_F(Probe, Cancel)
     client.setUrl(url("/silent"));
     const auto result = client.head();
     EXPECT_EQ(result.error, http::HttpError::Canceled);
+
+    // A refresh's cancel ends the wait, and the probe's later requests, without
+    // waiting for the Site Timeout.
+    bool refreshCancelled = false;
+    client.setCancelCheck([&] { return refreshCancelled; });
+    client.setTimeoutSeconds(30);
+    QTimer::singleShot(50, [&] { refreshCancelled = true; });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(probe.probe(url("/silent"), false), kCodeCanceled);
+    EXPECT_EQ(probe.probe(url("/silent"), true), kCodeCanceled);
+    EXPECT_LT(clock.elapsed(), 5000);
 }
 
 TEST_F(Probe, HugeBodyIsReadOnlyUpToTheLimit)

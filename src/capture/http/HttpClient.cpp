@@ -119,7 +119,7 @@ HttpResult HttpClient::request(const char *verb, bool readBody)
         for (;;) {
             if (ready())
                 return HttpError::None;
-            if (m_cancelRequested)
+            if (m_cancelRequested || (m_cancelCheck && m_cancelCheck()))
                 return HttpError::Canceled;
             if (idle.hasExpired() || overall.hasExpired())
                 return HttpError::TimedOut;

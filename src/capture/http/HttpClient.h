@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -55,6 +56,9 @@ public:
 
     // Ends the wait in progress with HttpError::Canceled.
     void cancel() { m_cancelRequested = true; }
+    // Asked while every request waits: once it says yes, that request and every later
+    // one end as cancelled (the user's cancel of a refresh ends its probe at once).
+    void setCancelCheck(std::function<bool()> cancelled) { m_cancelCheck = std::move(cancelled); }
 
     // The last response: header lines (status line first, final empty line
     // included) and body.
@@ -76,6 +80,7 @@ private:
     std::chrono::milliseconds m_deadline;
     QDeadlineTimer m_shared{QDeadlineTimer::Forever};
     bool m_cancelRequested = false;
+    std::function<bool()> m_cancelCheck;
     bool m_busy = false;
     bool m_secureAllowed = false;
     std::vector<std::string> m_headers;
