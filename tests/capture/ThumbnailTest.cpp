@@ -12,9 +12,11 @@
 #include "support/TestContext.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -225,6 +227,19 @@ TEST(ChromiumThumbnailer, AHangingBrowserIsKilledWithEverythingItStarted)
     auto r = request("http://127.0.0.1:9/", 60000);
     r.abandon = &abandon;
     EXPECT_FALSE(thumbnailer.render(r));
+    for (pid_t pid : fake.pids())
+        EXPECT_FALSE(alive(pid)) << pid;
+    EXPECT_TRUE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+
+    // The user's cancel, clicked while the browser hangs, ends it long before its time-out.
+    bool cancelled = false;
+    QTimer::singleShot(300, [&] { cancelled = true; });
+    auto c = request("http://127.0.0.1:9/", 60000);
+    c.cancelled = [&] { return cancelled; };
+    QElapsedTimer took;
+    took.start();
+    EXPECT_FALSE(thumbnailer.render(c));
+    EXPECT_LT(took.elapsed(), 5000);
     for (pid_t pid : fake.pids())
         EXPECT_FALSE(alive(pid)) << pid;
     EXPECT_TRUE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
