@@ -27,8 +27,3 @@ TEST(HttpAnswers, ContentTypesAndDates)
     EXPECT_EQ(answers::httpDate(1735689599), "Tue, 31 Dec 2024 23:59:59 GMT");
     EXPECT_EQ(answers::httpDate(951782400), "Tue, 29 Feb 2000 00:00:00 GMT");
 }
-
-TEST(HttpAnswers, OverloadedAnswerCountsItsBody)
-{
-    EXPECT_EQ(answers::kOverloaded.size() - answers::kOverloaded.indexOf("\r\n\r\n") - 4, 33);
-}
