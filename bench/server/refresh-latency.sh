@@ -16,14 +16,8 @@ program=$build/vistrel
 favourites=${LATENCY_FAVOURITES:-200}
 [ -x "$program" ] || cmake --build "$build" -j2 --target vistrel
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/vistrel-latency.XXXXXX")
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/work-folder.sh"
+bench_work_folder vistrel-latency
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 port=$(free_port)

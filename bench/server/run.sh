@@ -43,14 +43,8 @@ nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
 [ -x "$program" ] || cmake --build "$build" -j2 --target vistrel
 [ -x "$driver" ] || cmake --build "$build" -j2 --target vistrel_bench_serve
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/vistrel-bench.XXXXXX")
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$here/work-folder.sh"
+bench_work_folder vistrel-bench
 
 # nginx's workers may run as another user: the folders must be readable.
 chmod 755 "$work"
