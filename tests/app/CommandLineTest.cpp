@@ -24,10 +24,7 @@ struct Outcome
 Outcome run(const TempHome &home, const QStringList &arguments)
 {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.file(".config"));
-    env.insert("TMPDIR", home.file("tmp"));
+    QProcessEnvironment env = home.programEnvironment();
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.remove("QT_QPA_PLATFORM");

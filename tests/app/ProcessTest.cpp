@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -41,14 +40,7 @@ struct RunningCopy
         QDir().mkpath(programFolder);
         QFile::remove(programFolder + "/vistrel");
         QFile::copy(binary(), programFolder + "/vistrel");
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.file(".config"));
-        env.insert("TMPDIR", home.file("tmp"));
-        env.insert("XDG_RUNTIME_DIR", home.file("tmp"));
-        env.insert("XDG_DOCUMENTS_DIR", home.file("Documents"));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        process.setProcessEnvironment(env);
+        process.setProcessEnvironment(home.programEnvironment());
         process.setProgram(programFolder + "/vistrel");
     }
     ~RunningCopy()

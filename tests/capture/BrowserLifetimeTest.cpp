@@ -45,12 +45,7 @@ TEST(BrowserLifetime, SigtermMidCaptureLeavesNoBrowserAndNoFiles)
                                                           + portText + "\r\n");
 
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.file(".config"));
-    env.insert("XDG_DOCUMENTS_DIR", home.file("Documents"));
-    env.insert("TMPDIR", home.file("tmp"));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcessEnvironment env = home.programEnvironment();
     // Else Qt makes its runtime folder in TMPDIR.
     QDir().mkpath(home.file("run"));
     QFile::setPermissions(home.file("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QThread>
@@ -50,13 +49,7 @@ TEST(HandlersProgram, TheRealProgramServesItsPagesAndTakesFormsToCurl)
     writeAll(home.file("Favorites/old.url"), "[InternetShortcut]\r\nURL=http://old.example/\r\n");
 
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.file(".config"));
-    env.insert("TMPDIR", home.file("tmp"));
-    env.insert("XDG_RUNTIME_DIR", home.file("tmp"));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    program.setProcessEnvironment(env);
+    program.setProcessEnvironment(home.programEnvironment());
     program.start(folder + "/vistrel", {});
     ASSERT_TRUE(program.waitForStarted());
     struct Stop

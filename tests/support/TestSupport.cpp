@@ -50,6 +50,18 @@ TempHome::TempHome() : m_saved(std::make_unique<Saved>())
     QStandardPaths::setTestModeEnabled(false);
 }
 
+QProcessEnvironment TempHome::programEnvironment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", path());
+    env.insert("XDG_CONFIG_HOME", file(".config"));
+    env.insert("XDG_DOCUMENTS_DIR", file("Documents"));
+    env.insert("TMPDIR", file("tmp"));
+    env.insert("XDG_RUNTIME_DIR", file("tmp"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    return env;
+}
+
 TempHome::~TempHome()
 {
     for (const auto &[name, value] : m_saved->values) {

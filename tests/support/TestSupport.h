@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -21,6 +22,8 @@ public:
 
     QString path() const { return m_dir.path(); }
     QString file(const QString &relative) const { return m_dir.filePath(relative); }
+    // For the real program started from a test: this home, its folders and no display.
+    QProcessEnvironment programEnvironment() const;
 
 private:
     QTemporaryDir m_dir;
