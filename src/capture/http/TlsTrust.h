@@ -33,6 +33,8 @@ bool dnsNameMatchesHost(const QString &name, const QString &host);
 std::string spkiPin(const QSslCertificate &certificate);
 
 // The DER SubjectPublicKeyInfo inside a DER certificate; empty when malformed.
+// Read from the certificate itself because QSslKey holds no Ed25519 key (its
+// public key comes back null), and such a site must still get its pin.
 QByteArray subjectPublicKeyInfo(const QByteArray &certificateDer);
 
 } // namespace vistrel::capture::http
